@@ -1,0 +1,178 @@
+#include "String.h"
+
+#include <cctype>
+#include <cwchar>
+#include <vector>
+
+#include <windows.h>
+
+#include <Poco/Bugcheck.h>
+#include <Poco/Exception.h>
+#include <Poco/Format.h>
+#include <Poco/NumberFormatter.h>
+#include <Poco/NumberParser.h>
+#include <Poco/UTF8String.h>
+
+#include "log/InstallLog.h"
+
+namespace PocoWrapper {
+
+Utf8Buffer toUtf8Buffer(const wchar_t* text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, 0, 0, 0, 0);
+    if (size == 0)
+        return Utf8Buffer();
+    Utf8Buffer buffer(new char[size]);
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer.get(), size, 0, 0);
+    return buffer;
+}
+
+WideBuffer toWideBuffer(const char* text)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, 0, 0);
+    if (size == 0)
+        return WideBuffer();
+    WideBuffer buffer(new wchar_t[size]);
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, buffer.get(), size);
+    return buffer;
+}
+
+std::string toUtf8(const std::wstring& text)
+{
+    Utf8Buffer buffer = toUtf8Buffer(text.c_str());
+    return buffer ? std::string(buffer.get()) : std::string();
+}
+
+std::wstring toWide(const std::string& text)
+{
+    WideBuffer buffer = toWideBuffer(text.c_str());
+    return buffer ? std::wstring(buffer.get()) : std::wstring();
+}
+
+namespace {
+Poco::Any narrowed(const Poco::Any& value)
+{
+    if (value.type() == typeid(std::wstring))
+        return Poco::Any(toUtf8(Poco::AnyCast<std::wstring>(value)));
+    if (value.type() == typeid(char*))
+        return Poco::Any(std::string(Poco::AnyCast<char*>(value)));
+    if (value.type() == typeid(const char*))
+        return Poco::Any(std::string(Poco::AnyCast<const char*>(value)));
+    return value;
+}
+
+std::wstring formatValues(const std::wstring& fmt, const std::vector<Poco::Any>& values)
+{
+    std::vector<Poco::Any> normalised;
+    for (size_t i = 0; i < values.size(); ++i)
+        normalised.push_back(narrowed(values[i]));
+    std::string result;
+    Poco::format(result, toUtf8(fmt), normalised);
+    return toWide(result);
+}
+
+std::wstring formatOrFallBack(const std::wstring& fmt, const std::vector<Poco::Any>& values)
+{
+    try {
+        return formatValues(fmt, values);
+    } catch (const Poco::BadCastException& e) {
+        if (e.what())
+            InstallLog::Error(std::string(e.what()));
+        InstallLog::Error(e.message());
+        return fmt;
+    }
+}
+}
+
+std::wstring format(const std::wstring& fmt, const Poco::Any& value)
+{
+    return formatValues(fmt, std::vector<Poco::Any>(1, value));
+}
+
+std::wstring format(const std::wstring& fmt, const Poco::Any& value1, const Poco::Any& value2)
+{
+    std::vector<Poco::Any> values;
+    values.push_back(value1);
+    values.push_back(value2);
+    return formatOrFallBack(fmt, values);
+}
+
+std::wstring format(const std::wstring& fmt, const Poco::Any& value1, const Poco::Any& value2,
+                    const Poco::Any& value3, const Poco::Any& value4)
+{
+    std::vector<Poco::Any> values;
+    values.push_back(value1);
+    values.push_back(value2);
+    values.push_back(value3);
+    values.push_back(value4);
+    return formatOrFallBack(fmt, values);
+}
+
+namespace {
+// The C runtime's single-byte white-space set.
+bool isSpace(wchar_t ch)
+{
+    return ch == L' ' || ch == L'\t' || ch == L'\n' || ch == L'\v' || ch == L'\f' || ch == L'\r';
+}
+}
+
+std::wstring trim(const std::wstring& text)
+{
+    std::wstring::size_type first = 0;
+    while (first < text.size() && isSpace(text[first]))
+        ++first;
+    std::wstring::size_type last = text.size();
+    while (last > first && isSpace(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+std::wstring toLower(const std::wstring& text)
+{
+    return toWide(Poco::UTF8::toLower(toUtf8(text)));
+}
+
+std::wstring& replaceInPlace(std::wstring& text, const std::wstring& from, const std::wstring& to,
+                             std::wstring::size_type start)
+{
+    poco_assert(from.size() > 0);
+    std::wstring result(text, 0, start);
+    std::wstring::size_type pos = start;
+    for (;;) {
+        const std::wstring::size_type hit = text.find(from, pos);
+        if (hit == std::wstring::npos) {
+            if (pos < text.size())
+                result.append(text, pos, std::wstring::npos);
+            break;
+        }
+        result.append(text, pos, hit - pos);
+        result += to;
+        pos = hit + from.size();
+    }
+    text.swap(result);
+    return text;
+}
+
+std::wstring& replaceInPlace(std::wstring& text, const wchar_t* from, const wchar_t* to,
+                             std::wstring::size_type start)
+{
+    poco_assert(*from);
+    return replaceInPlace(text, std::wstring(from), std::wstring(to), start);
+}
+
+bool tryParseUnsigned(const std::wstring& text, unsigned& value)
+{
+    return Poco::NumberParser::tryParseUnsigned(toUtf8(text), value);
+}
+
+int parse(const std::wstring& text)
+{
+    return Poco::NumberParser::parse(toUtf8(text));
+}
+
+std::wstring formatNumber(int value)
+{
+    return toWide(Poco::NumberFormatter::format(value));
+}
+
+} // namespace PocoWrapper

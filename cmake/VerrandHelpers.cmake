@@ -1,0 +1,45 @@
+# Names of the exported actions: every VERRAND_ACTION(Name) in the sources.
+function(verrand_action_names out)
+    set(names)
+    foreach(source IN LISTS ARGN)
+        file(STRINGS "${source}" lines REGEX "^VERRAND_ACTION\\([A-Za-z_0-9]+\\)")
+        foreach(line IN LISTS lines)
+            string(REGEX REPLACE "^VERRAND_ACTION\\(([A-Za-z_0-9]+)\\).*" "\\1" name "${line}")
+            list(APPEND names "${name}")
+        endforeach()
+    endforeach()
+    list(SORT names)
+    list(REMOVE_DUPLICATES names)
+    set(${out} "${names}" PARENT_SCOPE)
+endfunction()
+
+# A .def file exporting each __stdcall action under its plain name.
+function(verrand_def_file path library)
+    set(text "LIBRARY ${library}.dll\nEXPORTS\n")
+    foreach(name IN LISTS ARGN)
+        string(APPEND text "    ${name}=${name}@8\n")
+    endforeach()
+    file(GENERATE OUTPUT "${path}" CONTENT "${text}")
+endfunction()
+
+# A Windows version resource with the project version.
+function(verrand_version_resource target description)
+    set(VERSION_TARGET "${target}")
+    set(VERSION_DESCRIPTION "${description}")
+    configure_file("${CMAKE_SOURCE_DIR}/cmake/version.rc.in" "${CMAKE_BINARY_DIR}/${target}.version.rc" @ONLY)
+    target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/${target}.version.rc")
+endfunction()
+
+# The mingw runtime and Poco next to the binaries in dist/.
+function(verrand_copy_runtime)
+    set(files "${VERRAND_DEPS}/poco/bin/libPocoFoundation.dll")
+    foreach(dll libstdc++-6.dll libgcc_s_dw2-1.dll libwinpthread-1.dll)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                        OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
+        if(NOT EXISTS "${found}")
+            message(FATAL_ERROR "mingw runtime ${dll} not found")
+        endif()
+        list(APPEND files "${found}")
+    endforeach()
+    file(COPY ${files} DESTINATION "${DIST_DIR}")
+endfunction()

@@ -1,0 +1,12 @@
+#pragma once
+// Shape of every exported action: plain undecorated name (through the .def
+// file), __stdcall, one context reference by value, int status.
+#include "IActionContext.h"
+#include "LogLevel.h"
+
+#define VERRAND_ACTION(name) extern "C" int __stdcall name(boost::shared_ptr<IActionContext> context)
+
+enum ActionStatus {
+    ActionDone = 0,
+    ActionFailed = 1,
+};

@@ -1,0 +1,3 @@
+#include "TextFile.h"
+
+CTextFile::CTextFile() : CTextFile(1) {}

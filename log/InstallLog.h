@@ -1,0 +1,34 @@
+#pragma once
+// The process-wide install log. Code that has no action context writes here;
+// every library in the process shares Poco's root logger, so all of them end
+// up on the same channels.
+#include <string>
+
+#include <boost/shared_ptr.hpp>
+
+#include "core/Export.h"
+#include "core/ILogger.h"
+
+class BRUNLOW_API InstallLog {
+public:
+    static void Debug(const std::string& message);
+    static void Debug(const std::wstring& message);
+    static void Info(const std::string& message);
+    static void Info(const std::wstring& message);
+    static void Warn(const std::string& message);
+    static void Warn(const std::wstring& message);
+    static void Error(const std::string& message);
+    static void Error(const std::wstring& message);
+
+    class Impl;
+
+private:
+    InstallLog();
+};
+
+// The install log as an ILogger: level 4 writes an error, 3 a warning, 2 an
+// information line and anything else a debug line.
+class BRUNLOW_API InstallLogLogger {
+public:
+    static boost::shared_ptr<ILogger> GetInstallLogLogger();
+};

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Installs the build and run dependencies (Debian 12, as root) and builds the
+# ones Debian only ships for Linux (Poco Foundation, GoogleTest) with the mingw
+# cross-compiler into a cache folder. Safe to run again: each step is skipped
+# when its result is already there.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# VERRAND_DEPS lets several work trees share one dependency cache.
+deps=${VERRAND_DEPS:-$top/.deps}
+mkdir -p "$deps"
+
+need_apt=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+packages=(wine wine64 wine32:i386 g++-mingw-w64-i686-posix cmake ninja-build make
+          libboost-dev librapidxml-dev googletest nlohmann-json3-dev wixl msitools
+          dpkg-dev xz-utils python3)
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+for p in "${packages[@]}"; do have "$p" || need_apt+=("$p"); done
+src_list=/etc/apt/sources.list.d/verrand-src.sources
+if [ ! -f "$src_list" ]; then
+  cat > "$src_list" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  apt_update_needed=1
+fi
+if [ ${#need_apt[@]} -gt 0 ] || [ -n "${apt_update_needed:-}" ]; then
+  echo "== installing: ${need_apt[*]:-(source list only)}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  if [ ${#need_apt[@]} -gt 0 ]; then
+    apt-get install -y -qq --no-install-recommends "${need_apt[@]}" >/dev/null
+  fi
+fi
+
+jobs=${VERRAND_JOBS:-2}
+
+# Poco includes some Windows headers with capital letters; the cross-compiler
+# gets a folder of lower-case links (and the header-only libraries below).
+mkdir -p "$deps/include"
+for h in Winsock2.h WinSock2.h Iphlpapi.h IPHlpApi.h WS2tcpip.h Ws2tcpip.h; do
+  ln -sf "/usr/i686-w64-mingw32/include/$(echo "$h" | tr 'A-Z' 'a-z')" "$deps/include/$h"
+done
+toolchain=$top/cmake/mingw-i686.cmake
+
+# Poco Foundation as a DLL.
+if [ ! -f "$deps/poco/bin/libPocoFoundation.dll" ]; then
+  echo "== building Poco Foundation for mingw i686"
+  rm -rf "$deps/poco-src" "$deps/poco-build" "$deps/poco"
+  mkdir -p "$deps/poco-src"
+  (cd "$deps/poco-src" && apt-get source -qq --download-only poco >/dev/null 2>&1 || apt-get source --download-only poco)
+  orig=$(ls "$deps"/poco-src/poco_*.orig.tar.* | head -n1)
+  mkdir -p "$deps/poco-src/tree"
+  tar -xf "$orig" -C "$deps/poco-src/tree" --strip-components=1
+  inc=$deps/include
+  cmake -S "$deps/poco-src/tree" -B "$deps/poco-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$deps/poco" -DBUILD_SHARED_LIBS=ON \
+    -DCMAKE_MC_COMPILER=/usr/bin/i686-w64-mingw32-windmc \
+    -DCMAKE_CXX_FLAGS="-I$inc" -DCMAKE_C_FLAGS="-I$inc" \
+    -DENABLE_FOUNDATION=ON -DENABLE_XML=OFF -DENABLE_JSON=OFF -DENABLE_NET=OFF \
+    -DENABLE_NETSSL=OFF -DENABLE_CRYPTO=OFF -DENABLE_JWT=OFF -DENABLE_DATA=OFF \
+    -DENABLE_DATA_SQLITE=OFF -DENABLE_DATA_MYSQL=OFF -DENABLE_DATA_POSTGRESQL=OFF \
+    -DENABLE_DATA_ODBC=OFF -DENABLE_MONGODB=OFF -DENABLE_REDIS=OFF -DENABLE_PDF=OFF \
+    -DENABLE_UTIL=OFF -DENABLE_ZIP=OFF -DENABLE_SEVENZIP=OFF -DENABLE_APACHECONNECTOR=OFF \
+    -DENABLE_CPPPARSER=OFF -DENABLE_ENCODINGS=OFF -DENABLE_ENCODINGS_COMPILER=OFF \
+    -DENABLE_PAGECOMPILER=OFF -DENABLE_PAGECOMPILER_FILE2PAGE=OFF -DENABLE_POCODOC=OFF \
+    -DENABLE_TESTS=OFF -DENABLE_ACTIVERECORD=OFF -DENABLE_ACTIVERECORD_COMPILER=OFF \
+    -DENABLE_PROMETHEUS=OFF -DENABLE_NETSSL_WIN=OFF -DPOCO_UNBUNDLED=OFF >/dev/null
+  cmake --build "$deps/poco-build" -j "$jobs" >/dev/null
+  cmake --install "$deps/poco-build" >/dev/null
+fi
+
+# GoogleTest from Debian's sources.
+if [ ! -f "$deps/gtest/lib/libgtest.a" ]; then
+  echo "== building GoogleTest for mingw i686"
+  rm -rf "$deps/gtest-build"
+  cmake -S /usr/src/googletest -B "$deps/gtest-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$deps/gtest" -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$deps/gtest-build" -j "$jobs" >/dev/null
+  cmake --install "$deps/gtest-build" >/dev/null
+fi
+
+# Header-only libraries, behind a folder of their own so the cross-compiler
+# never sees the host's /usr/include.
+ln -sfn /usr/include/boost "$deps/include/boost"
+ln -sfn /usr/include/rapidxml "$deps/include/rapidxml"
+ln -sfn /usr/include/nlohmann "$deps/include/nlohmann"
+echo "== dependencies ready in $deps"

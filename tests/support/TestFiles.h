@@ -1,0 +1,40 @@
+#pragma once
+// Small file-system and registry helpers for tests that check real effects.
+#include <string>
+
+#include <windows.h>
+
+// A fresh empty folder under the temporary folder, removed with its content
+// when the object goes.
+class ScopedTempDir {
+public:
+    ScopedTempDir();
+    ~ScopedTempDir();
+    const std::wstring& path() const { return m_path; }
+    // path() + "\\" + name
+    std::wstring file(const std::wstring& name) const;
+
+private:
+    ScopedTempDir(const ScopedTempDir&);
+    std::wstring m_path;
+};
+
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+// The file's bytes; throws std::runtime_error when it cannot be read.
+std::string ReadBytes(const std::wstring& path);
+bool PathExists(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+
+// Registry helpers; view is 0, KEY_WOW64_64KEY or KEY_WOW64_32KEY.
+void RegSetText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                REGSAM view = 0, DWORD type = REG_SZ);
+void RegSetNumber(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value, REGSAM view = 0);
+bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
+bool RegValueExists(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0);
+// The value's data as text (REG_SZ, REG_EXPAND_SZ; REG_MULTI_SZ joined with
+// '|'; REG_DWORD in decimal) and its type.
+std::wstring RegGetText(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0,
+                        DWORD* type = 0);
+void RegRemoveTree(HKEY root, const std::wstring& key, REGSAM view = 0);
+
+std::string Narrow(const std::wstring& text);
