@@ -1,5 +1,6 @@
 #include "ReplaceFileVariables.h"
 
+#include <map>
 #include <vector>
 
 #include <windows.h>
@@ -23,11 +24,24 @@ struct PreparedEntry {
           shownReplacement(!debug && (attributes & AttributeMaskReplacementInLog) ? kMasked : entry.replacement)
     {
     }
+    // The log line for a line in which `count` occurrences were replaced.
+    // Only the count changes from line to line, so each text is formatted
+    // once.
+    const std::wstring& replacedLine(int count, const std::wstring& filePath) const
+    {
+        std::wstring& text = replacedLines[count];
+        if (text.empty())
+            text = PocoWrapper::format(L"ReplaceFileVariables: Replaced %i instances of '%s' with '%s' in '%s'", count,
+                                       shownSearch, shownReplacement, filePath);
+        return text;
+    }
+
     std::string search;
     std::string replacement;
     bool empty;
     std::wstring shownSearch;
     std::wstring shownReplacement;
+    mutable std::map<int, std::wstring> replacedLines;
 };
 
 void replaceInLines(ILogger& logger, const std::wstring& filePath, const std::wstring& tempPath,
@@ -47,9 +61,7 @@ void replaceInLines(ILogger& logger, const std::wstring& filePath, const std::ws
             }
             const int count = static_cast<int>(ReplaceAllInLine(line, entry.search, entry.replacement));
             if (count > 0)
-                logger.Log(LogLevelInfo,
-                           PocoWrapper::format(L"ReplaceFileVariables: Replaced %i instances of '%s' with '%s' in '%s'",
-                                               count, entry.shownSearch, entry.shownReplacement, filePath));
+                logger.Log(LogLevelInfo, entry.replacedLine(count, filePath));
         }
         output.writeLine(line);
     }
