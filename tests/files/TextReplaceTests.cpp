@@ -193,16 +193,16 @@ TEST_F(TextReplaceTest, TargetThatCannotBeReplacedKeepsItsBytes)
 {
     const std::string original = "keep=old\r\n";
     WriteBytes(file, original);
-    {
-        // Another program holds the file open without delete sharing.
-        HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+    // Another program holds the file open, without and with delete sharing.
+    for (DWORD share : { DWORD(FILE_SHARE_READ), DWORD(FILE_SHARE_READ | FILE_SHARE_DELETE) }) {
+        HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, share, 0, OPEN_EXISTING, 0, 0);
         ASSERT_NE(INVALID_HANDLE_VALUE, held);
         EXPECT_EQ(1, run(L"old", L"new", L"0"));
         CloseHandle(held);
+        EXPECT_EQ(original, ReadBytes(file)) << share;
+        EXPECT_FALSE(PathExists(file + L".tmp"));
+        EXPECT_TRUE(context->HasLine(abortLine(), 4));
     }
-    EXPECT_EQ(original, ReadBytes(file));
-    EXPECT_FALSE(PathExists(file + L".tmp"));
-    EXPECT_TRUE(context->HasLine(abortLine(), 4));
 
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(1, run(L"old", L"new", L"0"));
