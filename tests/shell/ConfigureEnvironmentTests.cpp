@@ -13,6 +13,20 @@ namespace {
 const wchar_t* const kKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 const wchar_t* const kName = L"VERRAND_TEST_PATH";
 
+// Wine without a display refuses top-level windows unless the process uses
+// its null graphics driver, which is read when the first such window is made.
+// Elsewhere the key means nothing, so it is only written under Wine.
+class HeadlessWindows : public ::testing::Environment {
+public:
+    void SetUp()
+    {
+        if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+            return;
+        RegSetText(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Graphics", L"null");
+    }
+};
+::testing::Environment* const headlessWindows = ::testing::AddGlobalTestEnvironment(new HeadlessWindows);
+
 // Records the WM_SETTINGCHANGE broadcasts that reach a window of this thread.
 class SettingChangeWindow {
 public:
