@@ -3,12 +3,12 @@
 // shared with other processes.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <thread>
 
 #include <windows.h>
 #include <msi.h>
 
+#include "shell/ThrowingContext.h"
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
@@ -22,19 +22,6 @@ int WINAPI testHandler(LPVOID, UINT, LPCWSTR)
     ++testHandlerCalls;
     return 0;
 }
-
-// Throws from Log when a line starts with the given text.
-class ThrowingContext : public RecordingContext {
-public:
-    explicit ThrowingContext(const std::wstring& trigger) : trigger(trigger) {}
-    void Log(int level, const std::wstring& message)
-    {
-        RecordingContext::Log(level, message);
-        if (message.compare(0, trigger.size(), trigger) == 0)
-            throw std::runtime_error("host refused the line");
-    }
-    std::wstring trigger;
-};
 
 class DuInstallerStateTest : public ::testing::Test {
 protected:
@@ -59,6 +46,9 @@ const wchar_t* const WaitFailedLine =
 TEST_F(DuInstallerStateTest, PreviousUiHandlerAndLevelComeBackOnEveryPath)
 {
     HANDLE squatter = 0;
+    // The unit's identifier is read once the silent interface is in place.
+    boost::shared_ptr<ThrowingContext> throwing(new ThrowingContext);
+    throwing->failingArgument = L"$du.id";
     struct Path {
         const char* name;
         RecordingContextPtr context;
@@ -69,7 +59,7 @@ TEST_F(DuInstallerStateTest, PreviousUiHandlerAndLevelComeBackOnEveryPath)
         { "success", RecordingContext::Create(), L"machine", 0 },
         { "installer failure", RecordingContext::Create(), L"failing", 1 },
         { "mutex failure", RecordingContext::Create(), L"machine", 1 },
-        { "exception", RecordingContextPtr(new ThrowingContext(L"Calling msiexec")), L"machine", -1 },
+        { "exception", throwing, L"machine", -1 },
     };
     for (Path& path : paths) {
         SCOPED_TRACE(path.name);

@@ -5,6 +5,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <map>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
 #include <Poco/Exception.h>
 
 #include "actions/du/PatchLevel.h"
@@ -31,6 +36,27 @@ std::wstring published(const RecordingContextPtr& context, const std::wstring& n
     std::wstring value;
     EXPECT_TRUE(context->PropertySet(name, &value)) << Narrow(name);
     return value;
+}
+
+// The host's --json events of one kind.
+std::vector<nlohmann::json> hostEvents(const std::string& output, const std::string& kind)
+{
+    std::vector<nlohmann::json> events;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const nlohmann::json event = nlohmann::json::parse(line, nullptr, false);
+        if (event.is_object() && event.value("event", "") == kind)
+            events.push_back(event);
+    }
+    return events;
+}
+
+nlohmann::json hostEvent(const std::string& kind, const std::map<std::string, std::string>& fields)
+{
+    nlohmann::json event(fields);
+    event["event"] = kind;
+    return event;
 }
 
 // Restores the 64-bit ProgramFilesDir a test changes.
@@ -113,17 +139,17 @@ TEST(ProductQueries, HostFormatsAndReportsEscapedExceptions)
     ChildProcess format(L"dist\\verrand-host.exe",
                         L"--json --prop Who=World run ProductAction_FormatString \"StringToFormat=Hello [Who]!\"", true);
     EXPECT_EQ(0u, format.Wait());
-    EXPECT_NE(std::string::npos,
-              format.output.find("{\"event\":\"property\",\"name\":\"FormattedString\",\"value\":\"Hello World!\"}"))
-        << format.output;
+    EXPECT_EQ(1u, hostEvents(format.output, "property").size()) << format.output;
+    EXPECT_EQ(hostEvent("property", { { "name", "FormattedString" }, { "value", "Hello World!" } }),
+              hostEvents(format.output, "property").at(0));
 
     ChildProcess patch(L"dist\\verrand-host.exe",
                        L"--json --prop $du$a$installedrevision=1.0.x run GetProductPatchLevel ProductDUID=a "
                        L"ProductFamilyDUID=a PropertyName=P",
                        true);
     EXPECT_EQ(3u, patch.Wait());
-    EXPECT_NE(std::string::npos, patch.output.find("\"action\":\"GetProductPatchLevel\",\"event\":\"exception\""))
-        << patch.output;
-    EXPECT_NE(std::string::npos, patch.output.find("Not a valid integer: x")) << patch.output;
-    EXPECT_EQ(std::string::npos, patch.output.find("\"event\":\"property\"")) << patch.output;
+    EXPECT_TRUE(hostEvents(patch.output, "property").empty()) << patch.output;
+    EXPECT_EQ(hostEvent("exception", { { "action", "GetProductPatchLevel" },
+                                       { "what", "Syntax error: Not a valid integer: x" } }),
+              hostEvents(patch.output, "exception").at(0));
 }
