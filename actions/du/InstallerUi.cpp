@@ -33,11 +33,6 @@ void ClearInstallerUiContext()
     uiContextHolder.reset();
 }
 
-IActionContext* InstalledUiContext()
-{
-    return uiContext;
-}
-
 bool RegistrationFailureModule(const std::wstring& message, std::wstring& module)
 {
     if (message.compare(0, ModuleWord.size(), ModuleWord) != 0)

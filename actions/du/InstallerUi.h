@@ -18,8 +18,6 @@ const DWORD InstallerUiMessageFilter = 0x7FDF;
 // restores it.
 INSTALLUI_HANDLERW SetInstallerUiContext(boost::shared_ptr<IActionContext> context);
 void ClearInstallerUiContext();
-// The context the handler logs to, null when none is installed.
-IActionContext* InstalledUiContext();
 
 // pvContext is the action context. Looks only at the message-box style bits.
 int WINAPI InstallerUiHandler(LPVOID pvContext, UINT messageType, LPCWSTR message);

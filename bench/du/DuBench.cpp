@@ -2,6 +2,7 @@
 // UnInstallDUBundle, against msiexec /i /qn and msiexec /x /qn of the same
 // package in the same run.
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include <windows.h>
@@ -43,10 +44,21 @@ struct Failure {
     std::string what;
 };
 
-void check(bool ok, const std::string& what)
+bool installed()
 {
-    if (!ok)
-        throw Failure{ what };
+    return MsiQueryProductStateW(ProductCode) == INSTALLSTATE_DEFAULT;
+}
+
+// Best time of installing and removing the product with the two steps, each
+// checked for a zero status and its effect.
+double bestRoundTrip(const std::function<int()>& install, const std::function<int()>& remove, const std::string& how)
+{
+    return BestSecondsOf([&] {
+        if (install() != 0 || !installed())
+            throw Failure{ how + ": installation failed" };
+        if (remove() != 0 || installed())
+            throw Failure{ how + ": removal failed" };
+    }, Runs);
 }
 }
 
@@ -82,18 +94,10 @@ int main()
     const std::wstring msiexecInstall = L"msiexec.exe /i \"" + package + L"\" /qn";
     const std::wstring msiexecRemove = L"msiexec.exe /x \"" + package + L"\" /qn";
     try {
-        const double actions = BestSecondsOf([&] {
-            check(install(installContext) == 0 && MsiQueryProductStateW(ProductCode) == INSTALLSTATE_DEFAULT,
-                  "InstallDUBundle failed");
-            check(uninstall(uninstallContext) == 0 && MsiQueryProductStateW(ProductCode) != INSTALLSTATE_DEFAULT,
-                  "UnInstallDUBundle failed");
-        }, Runs);
-        const double msiexec = BestSecondsOf([&] {
-            check(runProgram(msiexecInstall) == 0 && MsiQueryProductStateW(ProductCode) == INSTALLSTATE_DEFAULT,
-                  "msiexec /i failed");
-            check(runProgram(msiexecRemove) == 0 && MsiQueryProductStateW(ProductCode) != INSTALLSTATE_DEFAULT,
-                  "msiexec /x failed");
-        }, Runs);
+        const double actions = bestRoundTrip([&] { return install(installContext); },
+                                             [&] { return uninstall(uninstallContext); }, "actions");
+        const double msiexec = bestRoundTrip([&] { return static_cast<int>(runProgram(msiexecInstall)); },
+                                             [&] { return static_cast<int>(runProgram(msiexecRemove)); }, "msiexec");
         ReportFigure("InstallDUBundle + UnInstallDUBundle of a one-file package", actions * 1000, "ms",
                      "msiexec /i /qn + msiexec /x /qn of the same package", msiexec * 1000);
     } catch (const Failure& failure) {

@@ -2,25 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "actions/du/DuTransaction.h"
-#include "actions/du/InstallerLogFile.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
-
-TEST(DuTransaction, InstallCommandLines)
-{
-    RecordingContext context;
-    EXPECT_EQ(L"INSTALLDIR=\"C:\\x\" REBOOT=\"ReallySuppress\"  ALLUSERS=\"\" ",
-              InstallCommandLine(L"INSTALLDIR=\"C:\\x\"", L"yes", context));
-    EXPECT_EQ(L"A=1 REBOOT=\"ReallySuppress\"  ALLUSERS=1 ", InstallCommandLine(L"A=1", L" OFF ", context));
-    EXPECT_TRUE(context.lines.empty());
-    EXPECT_EQ(L" REBOOT=\"ReallySuppress\" ", InstallCommandLine(L"", L"y", context));
-    EXPECT_EQ((std::vector<std::wstring>{ L"Unrecognized value for PerUser argument: y", L"  Omitting ALLUSERS property." }),
-              context.Texts(4));
-
-    EXPECT_EQ(L" REBOOT=\"ReallySuppress\"", UninstallCommandLine(false));
-    EXPECT_EQ(L" REBOOT=\"ReallySuppress\" REMOVE=ALL", UninstallCommandLine(true));
-    EXPECT_EQ(L"C:\\logs\\UninstallDU-core.log", InstallerLogFilePath(L"C:\\logs\\", UninstallLogPrefix, L"core"));
-}
 
 TEST(DuTransaction, ProductCodesGetBraces)
 {

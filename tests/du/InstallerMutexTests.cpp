@@ -54,27 +54,6 @@ TEST(InstallerMutex, GuardOwnsTheMutexAndGivesItBackWhenDropped)
     EXPECT_TRUE(context->lines.empty());
 }
 
-TEST(InstallerMutex, AbandonedMutexCountsAsObtained)
-{
-    MutexObjectKeeper keeper;
-    ASSERT_EQ(0u, ChildProcess(MutexHelper(), L"abandon").Wait());
-    RecordingContextPtr context = RecordingContext::Create();
-    InstallerMutexGuard guard = AcquireInstallerMutex(context);
-    EXPECT_TRUE(guard);
-    EXPECT_TRUE(context->lines.empty());
-}
-
-TEST(InstallerMutex, NameTakenByAnotherObjectKindFailsTheWait)
-{
-    HANDLE squatter = CreateEventW(0, TRUE, FALSE, InstallerMutexName);
-    ASSERT_TRUE(squatter != 0);
-    RecordingContextPtr context = RecordingContext::Create();
-    EXPECT_FALSE(AcquireInstallerMutex(context));
-    ASSERT_EQ(1u, context->lines.size());
-    EXPECT_TRUE(context->HasLine(WaitFailedLine, 4));
-    CloseHandle(squatter);
-}
-
 TEST(InstallerMutexProtocol, CallsOnceWithTheMutexFree)
 {
     MutexObjectKeeper keeper;

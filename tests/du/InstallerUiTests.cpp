@@ -61,15 +61,3 @@ TEST(InstallerUiHandler, ModuleNameIsTheTextBetweenTheMarkers)
     EXPECT_FALSE(RegistrationFailureModule(L"Module x.dll failed to register", module));
 }
 
-TEST(InstallerUiContext, HoldsTheContextUntilCleared)
-{
-    RecordingContextPtr context = RecordingContext::Create();
-    const long uses = context.use_count();
-    INSTALLUI_HANDLERW previous = SetInstallerUiContext(context);
-    EXPECT_EQ(context.get(), InstalledUiContext());
-    EXPECT_EQ(uses + 1, context.use_count());
-    EXPECT_EQ(InstallerUiHandler, MsiSetExternalUIW(previous, 0, 0));
-    ClearInstallerUiContext();
-    EXPECT_EQ(0, InstalledUiContext());
-    EXPECT_EQ(uses, context.use_count());
-}
