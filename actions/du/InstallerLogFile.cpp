@@ -54,7 +54,7 @@ void RemoveInstallerLogUnlessKept(const std::wstring& path, boost::shared_ptr<IA
     if (ShouldKeepMsiLogs(context))
         return;
     try {
-        Poco::File(PocoWrapper::toUtf8(path)).remove(false); // TEMP until PocoWrapper::File lands
+        Poco::File(PocoWrapper::toUtf8(path)).remove(false);
     } catch (...) {
     }
 }
