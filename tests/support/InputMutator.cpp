@@ -1,5 +1,7 @@
 #include "InputMutator.h"
 
+#include <windows.h>
+
 InputMutator::InputMutator(const std::vector<std::string>& seeds, std::uint32_t seed, const std::string& alphabet)
     : m_seeds(seeds), m_alphabet(alphabet), m_random(seed)
 {
@@ -71,5 +73,36 @@ std::string InputMutator::Next()
     const std::size_t rounds = 1 + below(4);
     for (std::size_t i = 0; i < rounds; ++i)
         mutateOnce(text);
+    return text;
+}
+
+namespace {
+std::wstring decodeUtf8(const std::string& bytes)
+{
+    if (bytes.empty())
+        return std::wstring();
+    const int length = static_cast<int>(bytes.size());
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, 0, 0);
+    std::wstring text(size, L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, &text[0], size);
+    return text;
+}
+}
+
+std::wstring InputMutator::NextWide()
+{
+    static const std::wstring awkward[] = { std::wstring(L"\xD800"), std::wstring(L"\xDFFF"),
+                                            std::wstring(L"\xDBFF\xDC00"), std::wstring(1, L'\0'),
+                                            std::wstring(L"\xFFFF"), std::wstring(L"\xFEFF"),
+                                            std::wstring(L"\x263A"), std::wstring(L"\xD83D\xDE00") };
+    std::wstring text = decodeUtf8(Next());
+    if (below(4) == 0) {
+        const std::size_t count = 1 + below(3);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::wstring& piece = awkward[below(sizeof(awkward) / sizeof(awkward[0]))];
+            text.insert(below(text.size() + 1), piece);
+        }
+    }
     return text;
 }

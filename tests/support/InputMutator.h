@@ -18,6 +18,16 @@ public:
     // A random text of up to maxLength characters from the alphabet (or any byte).
     std::string RandomText(std::size_t maxLength);
 
+    // The next malformed input as wide text: the bytes of Next() decoded as
+    // UTF-8 (invalid sequences become U+FFFD, NULs stay), then now and then
+    // a character that UTF-8 cannot carry or that conversions treat
+    // specially: a lone surrogate, a NUL, U+FFFF, a byte-order mark, a
+    // character outside the basic plane.
+    std::wstring NextWide();
+
+    // A number below n, from the same sequence.
+    std::size_t Below(std::size_t n) { return below(n); }
+
 private:
     char randomChar();
     std::size_t below(std::size_t n);

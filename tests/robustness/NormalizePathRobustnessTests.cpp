@@ -1,0 +1,149 @@
+// NormalizePath on generated malformed paths: it never fails, and whatever
+// it is given, its result keeps every character that is not a separator or
+// a blank at a piece's edge, in order.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RobustnessHarness.h"
+#include "actions/shell/NormalizePath.h"
+#include "support/InputMutator.h"
+
+namespace {
+bool isSeparator(wchar_t ch)
+{
+    return ch == L'/' || ch == L'\\';
+}
+
+std::size_t leadingSeparators(const std::wstring& text)
+{
+    std::size_t count = 0;
+    while (count < text.size() && isSeparator(text[count]))
+        ++count;
+    return count;
+}
+
+// The pieces between separators, a run of separators counting as one cut.
+std::vector<std::wstring> piecesOf(const std::wstring& text)
+{
+    std::vector<std::wstring> pieces;
+    std::wstring piece;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || isSeparator(text[i])) {
+            if (!piece.empty())
+                pieces.push_back(piece);
+            piece.clear();
+        } else {
+            piece += text[i];
+        }
+    }
+    return pieces;
+}
+
+std::wstring withoutEdgeBlanks(const std::wstring& piece)
+{
+    const std::wstring::size_type first = piece.find_first_not_of(L' ');
+    if (first == std::wstring::npos)
+        return std::wstring();
+    return piece.substr(first, piece.find_last_not_of(L' ') - first + 1);
+}
+
+// What the result must look like, checked piece by piece against the
+// input rather than rebuilt as a whole.
+void checkNormalized(const std::wstring& input, const std::wstring& result)
+{
+    SCOPED_TRACE("input " + Shown(input) + " result " + Shown(result));
+    ASSERT_EQ(std::wstring::npos, result.find(L'\\'));
+    ASSERT_LE(result.size(), input.size());
+
+    const std::vector<std::wstring> inputPieces = piecesOf(input);
+    if (inputPieces.empty()) {
+        // Nothing but separators: only the backslashes change.
+        ASSERT_EQ(input.size(), result.size());
+        for (std::size_t i = 0; i < input.size(); ++i)
+            ASSERT_EQ(isSeparator(input[i]) ? L'/' : input[i], result[i]);
+        return;
+    }
+
+    const std::size_t leading = leadingSeparators(input);
+    ASSERT_EQ(std::wstring(leading, L'/'), result.substr(0, leading));
+    // After the leading separators, the pieces are joined by single "/":
+    // splitting there gives exactly one result piece per input piece, even
+    // where a piece became empty.
+    std::vector<std::wstring> resultPieces;
+    std::wstring::size_type start = leading;
+    for (;;) {
+        const std::wstring::size_type slash = result.find(L'/', start);
+        resultPieces.push_back(result.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start));
+        if (slash == std::wstring::npos)
+            break;
+        start = slash + 1;
+    }
+    ASSERT_EQ(inputPieces.size(), resultPieces.size());
+    bool blankPiece = false;
+    for (std::size_t i = 0; i < inputPieces.size(); ++i) {
+        ASSERT_EQ(withoutEdgeBlanks(inputPieces[i]), resultPieces[i]) << "piece " << i;
+        blankPiece = blankPiece || resultPieces[i].empty();
+    }
+    // A piece of blanks leaves two separators side by side, which a second
+    // pass joins; any other result is already in its final form.
+    if (!blankPiece)
+        ASSERT_EQ(result, NormalizePath(result)) << "a normalised path normalises to itself";
+}
+
+const std::vector<std::string> kPathSeeds = {
+    "C:\\Program Files\\\\App \\ Tool.lnk",
+    "D:/Menu/x.lnk",
+    "\\\\srv\\share\\dir\\",
+    "a\\ \\b",
+    "",
+    "///",
+    " / ",
+    "\\\\?\\C:\\very\\long\\..\\path\\.\\x.lnk",
+    "C:\\Users\\\t tab\t\\ spaced  name \\file.lnk",
+    "relative\\dir/mixed\\\\//\\x",
+    "\xE2\x98\xBA\\\xF0\x9F\x98\x80/\xC3\xA9t\xC3\xA9 ",
+    "  leading blanks\\trailing blanks  ",
+};
+}
+
+TEST(NormalizePathRobustness, MutatedPathsKeepTheirPiecesInOrder)
+{
+    InputMutator mutator(kPathSeeds, 0x4E50u, "\\/ \t.:aZ09\xC3\xA9");
+    for (std::size_t i = 0; i < 12000; ++i) {
+        BeginInput(Target::NormalizePath, i);
+        const std::wstring input = mutator.NextWide();
+        std::wstring result;
+        ASSERT_NO_THROW(result = NormalizePath(input)) << "input " << i << ": " << Shown(input);
+        ASSERT_NO_FATAL_FAILURE(checkNormalized(input, result)) << "input " << i;
+    }
+}
+
+TEST(NormalizePathRobustness, HugePathsAreHandledInOnePass)
+{
+    // Shapes that cost a quadratic algorithm dearly: millions of
+    // separators, blanks, one-character pieces and blank-only pieces.
+    const std::size_t size = 2000000;
+    std::vector<std::wstring> inputs;
+    inputs.push_back(std::wstring(size, L'\\'));
+    inputs.push_back(std::wstring(size, L' '));
+    std::wstring alternating;
+    std::wstring blankPieces;
+    std::wstring mixedSeparators;
+    for (std::size_t i = 0; i < size / 2; ++i) {
+        alternating += i % 2 ? L"/" : L"a";
+        blankPieces += L" \\";
+        mixedSeparators += i % 3 ? L"\\/" : L"x ";
+    }
+    inputs.push_back(alternating);
+    inputs.push_back(blankPieces);
+    inputs.push_back(mixedSeparators);
+    inputs.push_back(L"C:\\" + std::wstring(size, L'x') + L"\\y.lnk");
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        BeginInput(Target::NormalizePath, i);
+        std::wstring result;
+        ASSERT_NO_THROW(result = NormalizePath(inputs[i]));
+        ASSERT_NO_FATAL_FAILURE(checkNormalized(inputs[i], result)) << "input " << i;
+    }
+}

@@ -1,0 +1,181 @@
+// The uitext loader on generated malformed files: truncated and mutated
+// XML, deeply nested elements, huge attribute values, invalid UTF-8 and
+// odd character references. A file either loads or is turned down with the
+// install-log line of its first problem; nothing is thrown.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "PocoWrapper/String.h"
+#include "RobustnessHarness.h"
+#include "UiTextExpectations.h"
+#include "support/ActionLibrary.h"
+#include "support/InputMutator.h"
+#include "support/InstallLogRecorder.h"
+#include "support/RecordingContext.h"
+#include "support/TestFiles.h"
+#include "uitext/UiTextMap.h"
+
+namespace {
+const std::vector<std::string> kUiTextSeeds = {
+    "<uitext><language langcode='en'/><context><string id='Button.OK' value='OK'/>"
+    "<string id='Welcome' value='Welcome to #Product.Name#'/></context></uitext>",
+    "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- strings -->\n<!DOCTYPE uitext [ <!ENTITY x \"y\"> ]>\n"
+    "<uitext>\n  <language langcode=\"en\"/>\n  <context>\n"
+    "    <string id=\"Title\" value=\"a &amp; b &#x263A; &#65; &lt;&gt;&quot;&apos;\"/>\n"
+    "    <string id=\"TITLE\" value=\"later\">content <b>bold</b></string>\n  </context>\n"
+    "  <context><string id=\"x\" value=\"y\" id=\"z\"/><other/></context>\n  <comment/>\n</uitext>\n",
+    "<uitext><context><string id='a' value='b'/></context><language langcode='fr'/></uitext>",
+    "<uitext><language/></uitext>",
+    "<uitext><context><string id='a'/></context></uitext>",
+    "<uitext><context><string value='a'/></context></uitext>",
+    "<UIText><language langcode='en'/></UIText>",
+    "<uitext><![CDATA[<context>]]><context><string id='c' value='d'/></context></uitext>",
+    "<uitext><context></contexts></uitext>",
+    "<uitext><language langcode='en'/><language langcode='en'/><?pi data?></uitext><uitext/>",
+    "<uitext>\n<language langcode='en'/>\n<context>\n<string id='\xC3\xA9' value='\xE2\x98\xBA'/>\n</context>\n</uitext>",
+    "",
+};
+
+// Bytes that XML and UTF-8 treat specially.
+const std::string kUiTextAlphabet =
+    std::string("<>/=\"'&#;x!?-[] \n\tuitextlanguagecontextstringidvalue\xC3\xA9\xFF\xFE\x80\xED\xA0") + '\0';
+
+std::string repeat(const std::string& text, std::size_t times)
+{
+    std::string result;
+    result.reserve(text.size() * times);
+    for (std::size_t i = 0; i < times; ++i)
+        result += text;
+    return result;
+}
+
+std::string wrapStrings(const std::string& strings)
+{
+    return "<uitext><language langcode='en'/><context>" + strings + "</context></uitext>";
+}
+
+// Files built to a shape rather than by chance.
+std::vector<std::string> shapedFiles()
+{
+    std::vector<std::string> files;
+    // Deep nesting, closed and unclosed, of elements the loader ignores and
+    // of the elements it reads.
+    const std::size_t depths[] = { 10, 100, 1000, 5000, 20000, 100000, 400000 };
+    for (std::size_t depth : depths) {
+        files.push_back(wrapStrings(repeat("<a>", depth) + repeat("</a>", depth)));
+        files.push_back("<uitext>" + repeat("<context>", depth));
+        files.push_back(repeat("<uitext>", depth) + repeat("</uitext>", depth));
+        files.push_back(wrapStrings(repeat("<string id='i' value='v'>", depth) + repeat("</string>", depth)));
+        files.push_back(repeat("<x a='1'>", depth));
+    }
+    // Huge attribute values, identifiers, names and language codes.
+    const std::size_t sizes[] = { 70000, 1000000, 4000000 };
+    for (std::size_t size : sizes) {
+        files.push_back(wrapStrings("<string id='big' value='" + std::string(size, 'v') + "'/>"));
+        files.push_back(wrapStrings("<string id='" + std::string(size, 'i') + "' value='v'/>"));
+        files.push_back(wrapStrings("<string id='e' value='" + repeat("&amp;&#x263A;", size / 12) + "'/>"));
+        files.push_back("<uitext><language langcode='" + std::string(size, 'e') + "'/></uitext>");
+        files.push_back("<uitext><" + std::string(size, 'n') + "/></uitext>");
+        files.push_back(wrapStrings("<string id='open' value='" + std::string(size, 'v')));
+        files.push_back(wrapStrings(repeat("<string id='s' value='v'/>", size / 24)));
+        files.push_back("<uitext>" + std::string(size, ' ') + "<context/></uitext>");
+    }
+    // Invalid UTF-8 and odd character references where texts are read.
+    const char* const oddTexts[] = { "\xFF",         "\xC0\xAF",     "\xED\xA0\x80", "\xF8\x88\x80\x80\x80",
+                                     "\xE2\x98",     "\xF4\x90\x80\x80", "a\x80" "b", "&#0;",
+                                     "&#x110000;",   "&#xD800;",     "&#99999999999999999999;", "&#x;",
+                                     "&#;",          "&#xFFFFFFFF;", "&#65",         "&unknown;",
+                                     "&#x41;&#x1F600;", "\xEF\xBB\xBF" };
+    for (const char* odd : oddTexts) {
+        files.push_back(wrapStrings(std::string("<string id='") + odd + "' value='v'/>"));
+        files.push_back(wrapStrings(std::string("<string id='i' value='") + odd + "'/>"));
+        files.push_back(std::string("<uitext><language langcode='") + odd + "'/></uitext>");
+        files.push_back(std::string("<uitext><") + odd + "/></uitext>");
+        files.push_back(std::string("<uitext><context><string ") + odd + "='x' id='i' value='v'/></context></uitext>");
+        files.push_back(std::string(odd) + "<uitext/>");
+    }
+    return files;
+}
+
+class UiTextRobustness : public ::testing::Test {
+protected:
+    UiTextRobustness() : file(dir.file(L"strings.uitext")) {}
+
+    // Loads the bytes as a uitext file and checks the outcome and every
+    // install-log line against what the file's content calls for.
+    void attack(std::size_t index, const std::string& bytes)
+    {
+        WriteBytes(file, bytes);
+        const UiTextExpectation expected = ExpectUiTextLoad(bytes, file, L"en");
+        InstallLogRecorder recorder;
+        boost::shared_ptr<StringMap> strings;
+        ASSERT_NO_THROW(strings = getStringMap(file, L"en")) << "input " << index << ": " << Shown(bytes);
+        SCOPED_TRACE("input " + std::to_string(index) + ": " + Shown(bytes));
+        ASSERT_EQ(expected.loads, static_cast<bool>(strings));
+        ASSERT_EQ("", CompareLines(expected.lines, recorder.Lines()));
+        if (strings) {
+            ASSERT_LE(strings->size(), expected.strings);
+            ASSERT_EQ(expected.strings > 0, !strings->empty());
+        }
+    }
+
+    ScopedTempDir dir;
+    const std::wstring file;
+};
+}
+
+TEST_F(UiTextRobustness, MutatedFilesLoadOrSayWhy)
+{
+    InputMutator mutator(kUiTextSeeds, 0x0171u, kUiTextAlphabet);
+    for (std::size_t i = 0; i < 10000; ++i) {
+        BeginInput(Target::UiTextFiles, i);
+        ASSERT_NO_FATAL_FAILURE(attack(i, mutator.Next()));
+    }
+}
+
+TEST_F(UiTextRobustness, ShapedFilesLoadOrSayWhy)
+{
+    const std::vector<std::string> files = shapedFiles();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        BeginInput(Target::UiTextFiles, i);
+        ASSERT_NO_FATAL_FAILURE(attack(i, files[i]));
+    }
+}
+
+TEST_F(UiTextRobustness, TranslateStringExportReportsTheFileAndStillTranslates)
+{
+    // Let Verrand.dll's own install-log facade write its one-time warning
+    // before anything is recorded.
+    CallAction("TranslateString", RecordingContext::Create());
+    InputMutator mutator(kUiTextSeeds, 0x0172u, kUiTextAlphabet);
+    for (std::size_t i = 0; i < 300; ++i) {
+        BeginInput(Target::UiTextThroughDll, i);
+        const std::string bytes = mutator.Next();
+        WriteBytes(file, bytes);
+        const UiTextExpectation expected = ExpectUiTextLoad(bytes, file, L"en");
+        RecordingContextPtr context = RecordingContext::Create(
+            { { L"UITextFile", file }, { L"LangCode", L"en" }, { L"StringToTranslate", L"Press ##1 #Missing.Id#" } });
+        std::vector<InstallLogLine> lines;
+        {
+            InstallLogRecorder recorder;
+            ASSERT_EQ(0, CallAction("TranslateString", context)) << "input " << i;
+            lines = recorder.Lines();
+        }
+        SCOPED_TRACE("input " + std::to_string(i) + ": " + Shown(bytes));
+        std::wstring translated;
+        ASSERT_TRUE(context->PropertySet(L"TranslatedString", &translated));
+        ASSERT_TRUE(translated == L"Press #1 #Missing.Id#") << Shown(translated);
+        // The load's lines, then the lookup of the one identifier: a warning
+        // when nothing was loaded, then the not-found error.
+        std::vector<ExpectedLine> expectedLines = expected.lines;
+        if (!expected.loads) {
+            ExpectedLine warning = { 4, "BasicStringLib: UI text not loaded." };
+            expectedLines.push_back(warning);
+        }
+        ExpectedLine notFound = { 3, "Error: Identifier not found in lookup: #Missing.Id#" };
+        expectedLines.push_back(notFound);
+        ASSERT_EQ("", CompareLines(expectedLines, lines));
+    }
+}
