@@ -17,15 +17,15 @@ bool isSurrogatePair(const std::wstring& text, std::wstring::size_type i)
            text[i + 1] <= 0xDFFF;
 }
 
-// Position of the "=" that ends the search text of the entry at the start
-// of `text`. With escapes honoured an "=" behind an odd number of
+// Position of the "=" that ends the search text of the entry starting at
+// `begin`. With escapes honoured an "=" behind an odd number of
 // backslashes belongs to the search text.
-std::wstring::size_type findSeparator(const std::wstring& text, bool honourEscapes)
+std::wstring::size_type findSeparator(const std::wstring& text, std::wstring::size_type begin, bool honourEscapes)
 {
-    std::wstring::size_type pos = text.find(L'=');
+    std::wstring::size_type pos = text.find(L'=', begin);
     while (honourEscapes && pos != std::wstring::npos) {
         std::wstring::size_type backslashes = 0;
-        while (backslashes < pos && text[pos - 1 - backslashes] == L'\\')
+        while (pos - backslashes > begin && text[pos - 1 - backslashes] == L'\\')
             ++backslashes;
         if (backslashes % 2 == 0)
             break;
@@ -83,37 +83,39 @@ std::wstring BuildEntryList(const std::wstring& search, const std::wstring& repl
 bool ParseEntryList(ILogger& logger, const std::wstring& list, bool honourEscapes,
                     std::vector<ReplacementEntry>& entries)
 {
-    std::wstring rest = list;
-    while (!rest.empty()) {
-        const std::wstring::size_type separator = findSeparator(rest, honourEscapes);
+    // The list is walked by position: copying what remains of it for every
+    // entry would make a long list take time growing with its square.
+    std::wstring::size_type begin = 0;
+    while (begin < list.size()) {
+        const std::wstring::size_type separator = findSeparator(list, begin, honourEscapes);
         if (separator == std::wstring::npos) {
             logger.Log(LogLevelInfo,
                        PocoWrapper::format(L"ReplaceFileVariables: Incorrect formatting of string; need '=' have '%s'",
-                                           rest));
+                                           list.substr(begin)));
             return false;
         }
         ReplacementEntry entry;
-        entry.search = rest.substr(0, separator);
+        entry.search = list.substr(begin, separator - begin);
         // The replacement starts after the "=" and its opening quote.
         const std::wstring::size_type replacementStart = separator + 2;
-        const std::wstring::size_type closing = rest.find(L"\",", replacementStart);
-        std::wstring next;
+        const std::wstring::size_type closing = list.find(L"\",", replacementStart);
+        std::wstring::size_type next = list.size();
         if (closing != std::wstring::npos) {
-            entry.replacement = part(rest, replacementStart, closing);
-            next = rest.substr(closing + 2);
+            entry.replacement = part(list, replacementStart, closing);
+            next = closing + 2;
         } else {
-            entry.replacement = part(rest, replacementStart, rest.size() - 1);
-            if (rest[rest.size() - 1] != L'"')
+            entry.replacement = part(list, replacementStart, list.size() - 1);
+            if (list[list.size() - 1] != L'"')
                 logger.Log(LogLevelInfo,
                            PocoWrapper::format(L"ReplaceFileVariables: expected ending '\",' rest of string is: '%s'",
-                                               rest));
+                                               list.substr(begin)));
         }
         if (honourEscapes) {
             entry.search = UnescapeEntryText(entry.search);
             entry.replacement = UnescapeEntryText(entry.replacement);
         }
         entries.push_back(entry);
-        rest.swap(next);
+        begin = next;
     }
     return true;
 }

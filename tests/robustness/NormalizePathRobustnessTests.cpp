@@ -8,7 +8,10 @@
 
 #include "RobustnessHarness.h"
 #include "actions/shell/NormalizePath.h"
+#include "support/ActionLibrary.h"
 #include "support/InputMutator.h"
+#include "support/RecordingContext.h"
+#include "support/TestFiles.h"
 
 namespace {
 bool isSeparator(wchar_t ch)
@@ -88,8 +91,9 @@ void checkNormalized(const std::wstring& input, const std::wstring& result)
     }
     // A piece of blanks leaves two separators side by side, which a second
     // pass joins; any other result is already in its final form.
-    if (!blankPiece)
+    if (!blankPiece) {
         ASSERT_EQ(result, NormalizePath(result)) << "a normalised path normalises to itself";
+    }
 }
 
 const std::vector<std::string> kPathSeeds = {
@@ -145,5 +149,51 @@ TEST(NormalizePathRobustness, HugePathsAreHandledInOnePass)
         std::wstring result;
         ASSERT_NO_THROW(result = NormalizePath(inputs[i]));
         ASSERT_NO_FATAL_FAILURE(checkNormalized(inputs[i], result)) << "input " << i;
+    }
+}
+
+namespace {
+// Never lets a generated path climb out of the folder it is put in.
+std::wstring withoutParentSteps(std::wstring path)
+{
+    for (std::wstring::size_type at = path.find(L".."); at != std::wstring::npos; at = path.find(L"..", at))
+        path[at] = L'_';
+    return path;
+}
+
+const wchar_t* const kShortcutFailures[] = { L"Couldn't get IShellLink instance", L"Couldn't set path to target",
+                                              L"Couldn't get IPersistFile instance", L"Couldn't save shortcut file" };
+}
+
+TEST(NormalizePathRobustness, CreateShortcutExportSavesWhereTheNormalisedPathSays)
+{
+    ScopedTempDir dir;
+    InputMutator mutator({ "Menu\\\\Sub \\App.lnk", "a\\ \\b\\c.lnk", "x/y//z.lnk", "  sp  \\ x.lnk ",
+                           "\\\\lead\\trail\\\\", "\xC3\xA9t\xC3\xA9\\\xE2\x98\xBA.lnk", "deep\\er\\and\\deeper\\d.lnk" },
+                         0x5C07u, "\\/ .lnk_aZ\t:*?");
+    for (std::size_t i = 0; i < 150; ++i) {
+        BeginInput(Target::NormalizePathThroughDll, i);
+        const std::wstring link = dir.path() + L"\\" + withoutParentSteps(mutator.NextWide());
+        RecordingContextPtr context = RecordingContext::Create({ { L"linkFullPath", link },
+                                                                 { L"pathToTarget", L"C:\\windows\\notepad.exe" },
+                                                                 { L"runAction", L"1" } });
+        const int status = CallAction("CreateShortcut", context);
+        SCOPED_TRACE("input " + std::to_string(i) + ": " + Shown(link));
+        const std::wstring normalised = ToBackslashForm(NormalizePath(link));
+        const std::vector<LogLine>& lines = context->lines;
+        ASSERT_FALSE(lines.empty());
+        ASSERT_TRUE(lines.front().text == L"Creating link, location:  " + normalised) << Shown(lines.front().text);
+        if (status == 0) {
+            ASSERT_TRUE(lines.back().text == L"Saving shortcut file. Path = " + normalised);
+            ASSERT_TRUE(PathExists(normalised)) << "no shortcut at " << Shown(normalised);
+            continue;
+        }
+        ASSERT_EQ(1, status);
+        ASSERT_EQ(4, lines.back().level);
+        const std::wstring folder = normalised.substr(0, normalised.rfind(L'\\') + 1);
+        bool named = lines.back().text == L"Couldn't create folder: " + folder;
+        for (const wchar_t* failure : kShortcutFailures)
+            named = named || lines.back().text == failure;
+        ASSERT_TRUE(named) << "unexpected failure line " << Shown(lines.back().text);
     }
 }
