@@ -325,7 +325,7 @@ TEST(TextReplaceRobustness, ExportFindsAnySearchTextLiterally)
                        "=\",\\' aA\xE2\x98\xBA");
     ScopedTempDir dir;
     const std::wstring file = dir.file(L"config.xml");
-    for (std::size_t i = 0; i < 600; ++i) {
+    for (std::size_t i = 0; i < 300; ++i) {
         BeginInput(Target::TextReplaceThroughDll, i);
         std::string original;
         std::wstring firstLine;
