@@ -32,9 +32,9 @@ void writeTo(DWORD which, const std::string& line)
     WriteFile(GetStdHandle(which), text.data(), static_cast<DWORD>(text.size()), &written, 0);
 }
 
-std::string dump(const nlohmann::json& object)
+std::string dump(const nlohmann::ordered_json& object)
 {
-    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 }
 
@@ -51,7 +51,7 @@ void Output::error(const std::string& text)
 void Output::log(int level, const std::wstring& text)
 {
     if (m_json) {
-        write(dump({ { "event", "log" }, { "level", level }, { "text", utf8(text) } }));
+        write(dump(nlohmann::ordered_json{ { "event", "log" }, { "level", level }, { "text", utf8(text) } }));
         return;
     }
     switch (level) {
@@ -73,7 +73,7 @@ void Output::log(int level, const std::wstring& text)
 void Output::property(const std::wstring& name, const std::wstring& value)
 {
     if (m_json)
-        write(dump({ { "event", "property" }, { "name", utf8(name) }, { "value", utf8(value) } }));
+        write(dump(nlohmann::ordered_json{ { "event", "property" }, { "name", utf8(name) }, { "value", utf8(value) } }));
     else
         write("property " + utf8(name) + " = " + utf8(value));
 }
@@ -81,7 +81,7 @@ void Output::property(const std::wstring& name, const std::wstring& value)
 void Output::installLog(const std::string& text)
 {
     if (m_json)
-        write(dump({ { "event", "installlog" }, { "text", text } }));
+        write(dump(nlohmann::ordered_json{ { "event", "installlog" }, { "text", text } }));
     else
         write("[installlog] " + text);
 }
@@ -89,7 +89,7 @@ void Output::installLog(const std::string& text)
 void Output::result(const std::wstring& action, int status)
 {
     if (m_json)
-        write(dump({ { "event", "result" }, { "action", utf8(action) }, { "status", status } }));
+        write(dump(nlohmann::ordered_json{ { "event", "result" }, { "action", utf8(action) }, { "status", status } }));
     else
         write(utf8(action) + " returned " + std::to_string(status));
 }
@@ -97,7 +97,7 @@ void Output::result(const std::wstring& action, int status)
 void Output::exception(const std::wstring& action, const std::string& what)
 {
     if (m_json)
-        write(dump({ { "event", "exception" }, { "action", utf8(action) }, { "what", what } }));
+        write(dump(nlohmann::ordered_json{ { "event", "exception" }, { "action", utf8(action) }, { "what", what } }));
     else
         write("[exception] " + utf8(action) + ": " + what);
 }

@@ -50,3 +50,17 @@ TEST(ActionFrame, ActionsAreExportedUnderPlainNames)
     EXPECT_TRUE(FindAction("DeleteRegistryKey@8") == 0);
     EXPECT_TRUE(FindAction("_DeleteRegistryKey@8") == 0);
 }
+
+TEST(ActionFrame, ContextReferenceIsGivenBackWhenAnActionThrows)
+{
+    HMODULE sample = LoadLibraryW(L"SampleActions.dll");
+    ASSERT_TRUE(sample != 0) << GetLastError();
+    ActionFunction throwing = reinterpret_cast<ActionFunction>(GetProcAddress(sample, "ThrowStandard"));
+    ASSERT_TRUE(throwing != 0);
+    RecordingContextPtr context = RecordingContext::Create();
+    const long before = context.use_count();
+    EXPECT_THROW(throwing(context), std::runtime_error);
+    EXPECT_EQ(before, context.use_count());
+    EXPECT_EQ(1u, context->lines.size());
+    FreeLibrary(sample);
+}

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# verrand-host from a Linux shell, through scripts/host: output formats, exit
+# statuses and usage errors.
+set -u
+top=$1 build=$2
+source "$top/scripts/lib.sh"
+wine_env
+mkdir -p "$build/wine/runs"
+export WINEPREFIX=$(mktemp -d "$build/wine/runs/host_cli.XXXXXX")
+cp -a "$build/wine/template/." "$WINEPREFIX/"
+trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+
+failures=0 checks=0
+host() { VERRAND_BUILD=$build "$top/scripts/host" "$@" 2>"$WINEPREFIX/stderr"; }
+expect() { # description, condition
+    checks=$((checks + 1))
+    if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
+}
+sample=$(winepath -w "$build/tests/SampleActions.dll")
+
+# JSON round trip with a real action against the registry.
+wine reg add 'HKLM\Software\VerrandHostTest' /v Gone /d x /f /reg:32 >/dev/null 2>&1
+out=$(host --json run DeleteRegistryKey Root=HKEY_LOCAL_MACHINE 'Path=Software\VerrandHostTest' Value=Gone); rc=$?
+expect "json run returns the action's status" '[ $rc -eq 0 ]'
+expect "json result event" "grep -qx '{\"event\":\"result\",\"action\":\"DeleteRegistryKey\",\"status\":0}' <<<\"\$out\""
+out=$(host --json run DeleteRegistryKey Root=HKEY_LOCAL_MACHINE 'Path=Software\VerrandHostTest' Value=Gone); rc=$?
+expect "json log event for the second, failing deletion" \
+    "grep -qxF '{\"event\":\"log\",\"level\":2,\"text\":\"failed to delete registry value:Software\\\\VerrandHostTestGone\"}' <<<\"\$out\""
+out=$(host run DeleteRegistryKey Root=HKLM Path=x); rc=$?
+expect "invalid root: status 1 and a human info line" \
+    '[ $rc -eq 1 ] && grep -qx "\[info\] Root is invalid:HKLM" <<<"$out" && grep -qx "DeleteRegistryKey returned 1" <<<"$out"'
+
+# Every kind of output, human and JSON, from the sample library.
+out=$(host --dll "$sample" --prop Greeting=hello --prop Who=nobody run ShowEverything Who=me); rc=$?
+expect "sample status comes back as the exit status" '[ $rc -eq 5 ]'
+expect "human output lines" "diff <(printf '%s\n' '[info] info from me' '[warn] a warning' '[error] an error' \
+    '[level 7] an odd level' 'property Formatted = hello, world nobody' 'ShowEverything returned 5') <(tr -d '\r' <<<\"\$out\") >/dev/null"
+out=$(host --json --dll "$sample" --prop Greeting=hello run ShowEverything); rc=$?
+expect "json property event" "grep -qxF '{\"event\":\"property\",\"name\":\"Formatted\",\"value\":\"hello, world \"}' <<<\"\$out\""
+
+# Exceptions: exit status 3 and an exception event.
+out=$(host --json --dll "$sample" run ThrowStandard); rc=$?
+expect "std exception: exit 3" '[ $rc -eq 3 ]'
+expect "std exception event" "grep -qxF '{\"event\":\"exception\",\"action\":\"ThrowStandard\",\"what\":\"deliberate failure\"}' <<<\"\$out\""
+out=$(host --dll "$sample" run ThrowPoco); rc=$?
+expect "Poco exception: exit 3 with its display text" '[ $rc -eq 3 ] && grep -q "File not found: C:.nowhere.file.txt" <<<"$out"'
+
+# Usage errors: one clear line on stderr and exit 2.
+usage_case() { # description, expected text, host arguments...
+    local what=$1 text=$2; shift 2
+    host "$@" >/dev/null; local rc=$?
+    expect "$what: exit 2" "[ $rc -eq 2 ]"
+    expect "$what: one line naming the problem" \
+        "[ \$(wc -l <\"\$WINEPREFIX/stderr\") -eq 1 ] && grep -q -- \"$text\" \"\$WINEPREFIX/stderr\""
+}
+usage_case "missing DLL" "cannot load" --dll 'C:\nowhere\Missing.dll' run DeleteRegistryKey
+usage_case "unknown action" "does not export the action NoSuchAction" run NoSuchAction
+usage_case "argument without =" "argument without '=': Root" run DeleteRegistryKey Root
+printf '{"steps": [\n  {"action": "DeleteRegistryKey",}\n]}\n' >"$WINEPREFIX/bad.json"
+usage_case "malformed plan" "line 2, column 34" plan "$(winepath -w "$WINEPREFIX/bad.json")"
+
+# A plan: properties carry from step to step; a failing step stops it.
+cat >"$WINEPREFIX/plan.json" <<'PLAN'
+{"properties": {"Greeting": "hi"},
+ "steps": [{"action": "ShowEverything", "args": {"Who": "one"}},
+           {"action": "ThrowStandard"},
+           {"action": "ShowEverything"}]}
+PLAN
+out=$(host --json --dll "$sample" plan "$(winepath -w "$WINEPREFIX/plan.json")"); rc=$?
+expect "plan stops at the first step that does not return 0" \
+    '[ $rc -eq 5 ] && [ $(grep -c "\"event\":\"result\"" <<<"$out") -eq 1 ] && ! grep -q ThrowStandard <<<"$out"'
+
+out=$(host list); rc=$?
+expect "list prints the plain action names" '[ $rc -eq 0 ] && grep -qx DeleteRegistryKey <<<"$(tr -d "\r" <<<"$out")" && ! grep -q "_Z" <<<"$out"'
+
+echo "$((checks - failures)) passed, $failures failed"
+[ $failures -eq 0 ]
