@@ -70,6 +70,24 @@ out=$(host --json --dll "$sample" plan "$(winepath -w "$WINEPREFIX/plan.json")")
 expect "plan stops at the first step that does not return 0" \
     '[ $rc -eq 5 ] && [ $(grep -c "\"event\":\"result\"" <<<"$out") -eq 1 ] && ! grep -q ThrowStandard <<<"$out"'
 
+# Rollback twins: newest first, each in the folder its step used, the failing
+# step's own twin included; later steps never run.
+cat >"$WINEPREFIX/rollback.json" <<'PLAN'
+{"steps": [
+  {"action": "Touch", "args": {"Name": "a"}, "rollback": {"action": "ReportMarker", "args": {"Name": "a"}}},
+  {"action": "ReportMarker", "args": {"Name": "fresh"}},
+  {"action": "Touch", "args": {"Name": "c", "Status": "1"}, "rollback": {"action": "ReportMarker", "args": {"Name": "c"}}},
+  {"action": "Touch", "args": {"Name": "d"}}]}
+PLAN
+out=$(host --dll "$sample" plan "$(winepath -w "$WINEPREFIX/rollback.json")"); rc=$?
+expect "a failing step fails the plan" '[ $rc -eq 1 ]'
+expect "a fresh step folder holds nothing" 'grep -qx "\[info\] no marker for fresh" <<<"$(tr -d "\r" <<<"$out")"'
+expect "twins run newest first in their steps' folders" \
+    "diff <(grep -E 'marker|touched' <<<\"\$(tr -d '\r' <<<\"\$out\")\") <(printf '%s\n' '[info] touched a' '[info] no marker for fresh' \
+    '[info] touched c' '[info] marker present for c' '[info] marker present for a') >/dev/null"
+out=$(host --json --dll "$sample" plan "$(winepath -w "$WINEPREFIX/rollback.json")"); rc=$?
+expect "json plan output has no progress lines" '! grep -v "^{" <<<"$out" | grep -q .'
+
 out=$(host list); rc=$?
 expect "list prints the plain action names" '[ $rc -eq 0 ] && grep -qx DeleteRegistryKey <<<"$(tr -d "\r" <<<"$out")" && ! grep -q "_Z" <<<"$out"'
 
