@@ -1,10 +1,10 @@
 // Loads a uitext file of 10,000 strings and compares the time with a bare
 // in-place parse of the same file, then translates 100,000 strings with two
 // or three references each and reports the rate.
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -12,6 +12,7 @@
 #include <rapidxml/rapidxml_utils.hpp>
 
 #include "PocoWrapper/String.h"
+#include "support/BenchReport.h"
 #include "uitext/BasicStringLibrary.h"
 #include "uitext/StringFormatter.h"
 #include "uitext/UiTextMap.h"
@@ -19,14 +20,7 @@
 namespace {
 const int kStrings = 10000;
 const int kTranslations = 100000;
-const int kLoadRounds = 20;
-
-typedef std::chrono::steady_clock Clock;
-
-double millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+const int kRuns = 5;
 
 // Every tenth string refers to two others, so loading and translating both
 // meet nested references.
@@ -70,40 +64,34 @@ std::wstring temporaryFile()
 int main()
 {
     const std::wstring path = temporaryFile();
-    const std::string content = uitextFile();
-    std::ofstream(path.c_str(), std::ios::binary) << content;
-    std::printf("uitext file: %d strings, %lu bytes\n", kStrings, static_cast<unsigned long>(content.size()));
+    std::ofstream(path.c_str(), std::ios::binary) << uitextFile();
 
-    Clock::time_point start = Clock::now();
     size_t nodes = 0;
-    for (int round = 0; round < kLoadRounds; ++round) {
+    const double bare = BestSecondsOf([&] {
         rapidxml::file<char> file(PocoWrapper::toUtf8(path).c_str());
         rapidxml::xml_document<char> document;
         document.parse<0>(file.data());
-        nodes += rapidxml::count_children(document.first_node("uitext")->first_node("context"));
-    }
-    const double bare = millisecondsSince(start) / kLoadRounds;
-
-    start = Clock::now();
+        nodes = rapidxml::count_children(document.first_node("uitext")->first_node("context"));
+    }, kRuns);
     size_t loaded = 0;
-    for (int round = 0; round < kLoadRounds; ++round)
-        loaded += getStringMap(path, L"en")->size();
-    const double full = millisecondsSince(start) / kLoadRounds;
-    std::printf("read + bare rapidxml parse: %8.2f ms (%lu nodes)\n", bare, static_cast<unsigned long>(nodes / kLoadRounds));
-    std::printf("uitext load into map:       %8.2f ms (%lu strings), %.1fx the bare parse\n", full,
-                static_cast<unsigned long>(loaded / kLoadRounds), full / bare);
+    const double load = BestSecondsOf([&] { loaded = getStringMap(path, L"en")->size(); }, kRuns);
+    if (loaded != kStrings || nodes < kStrings) {
+        std::printf("uitext bench: loaded %lu strings, expected %d\n", static_cast<unsigned long>(loaded), kStrings);
+        return 1;
+    }
+    ReportFigure("uitext load of 10,000 strings into a map", load * 1000, "ms",
+                 "read + bare rapidxml parse of the same file", bare * 1000);
 
     const boost::shared_ptr<IStringLibrary> library(new BasicStringLibrary(path, L"en"));
     std::vector<std::wstring> inputs;
     for (int n = 0; n < kTranslations; ++n)
         inputs.push_back(translationInput(n));
-    start = Clock::now();
-    size_t characters = 0;
-    for (const std::wstring& input : inputs)
-        characters += BasicFormatString(input, library).size();
-    const double translating = millisecondsSince(start);
-    std::printf("translated %d strings (2-3 references each) in %.0f ms: %.0f strings/s, %lu characters out\n",
-                kTranslations, translating, kTranslations / (translating / 1000), static_cast<unsigned long>(characters));
+    const double translating = SecondsOf([&] {
+        for (const std::wstring& input : inputs)
+            BasicFormatString(input, library);
+    });
+    ReportValue("uitext translation, 2-3 references each", kTranslations / translating, "strings/s");
+    ReportPeakMemory("uitext bench");
     DeleteFileW(path.c_str());
     return 0;
 }
