@@ -39,17 +39,18 @@ std::string uitextFile()
     return text + "  </context>\n</uitext>\n";
 }
 
-std::wstring identifier(int i)
+std::wstring identifier(long long i)
 {
+    i %= kStrings;
     return L"#setup.page" + std::to_wstring(i / 100) + L".LABEL_" + std::to_wstring(i) + L"#";
 }
 
-std::wstring translationInput(int n)
+// Two references, or three for every other string, spread over the file.
+std::wstring translationInput(long long n)
 {
-    std::wstring text = L"Step " + std::to_wstring(n) + L": " + identifier((n * 7919) % kStrings) + L" then " +
-                        identifier((n * 104729) % kStrings);
+    std::wstring text = L"Step " + std::to_wstring(n) + L": " + identifier(n * 7919) + L" then " + identifier(n * 104729);
     if (n % 2)
-        text += L" (" + identifier((n * 31) % kStrings) + L")";
+        text += L" (" + identifier(n * 31) + L")";
     return text;
 }
 
