@@ -61,13 +61,41 @@ Poco::Any narrowed(const Poco::Any& value)
     return value;
 }
 
+size_t countOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (std::string::size_type at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+// Poco writes this marker where a placeholder does not fit its argument,
+// instead of letting its Poco::BadCastException out.
+const std::string kMismatchMarker = "[ERRFMT]";
+
+// Throws Poco::BadCastException when the formatted text holds more markers
+// than the format and the text arguments brought in: a placeholder did not
+// fit its argument.
+void checkPlaceholdersFit(const std::string& fmt, const std::vector<Poco::Any>& values, const std::string& result)
+{
+    size_t brought = countOf(fmt, kMismatchMarker);
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (values[i].type() == typeid(std::string))
+            brought += countOf(Poco::RefAnyCast<std::string>(values[i]), kMismatchMarker);
+    }
+    if (countOf(result, kMismatchMarker) > brought)
+        throw Poco::BadCastException("a placeholder does not fit its argument in \"" + fmt + "\"");
+}
+
 std::wstring formatValues(const std::wstring& fmt, const std::vector<Poco::Any>& values)
 {
     std::vector<Poco::Any> normalised;
     for (size_t i = 0; i < values.size(); ++i)
         normalised.push_back(narrowed(values[i]));
+    const std::string narrowFormat = toUtf8(fmt);
     std::string result;
-    Poco::format(result, toUtf8(fmt), normalised);
+    Poco::format(result, narrowFormat, normalised);
+    checkPlaceholdersFit(narrowFormat, normalised, result);
     return toWide(result);
 }
 
@@ -132,10 +160,19 @@ std::wstring toLower(const std::wstring& text)
     return toWide(Poco::UTF8::toLower(toUtf8(text)));
 }
 
+namespace {
+// The empty-search assertions name this source by its short name and fixed
+// lines, so their reports do not depend on where the tree was built.
+const char* const kAssertionSource = "PocoWrapper\\String";
+const int kWideFromAssertionLine = 272;
+const int kPointerFromAssertionLine = 296;
+}
+
 std::wstring& replaceInPlace(std::wstring& text, const std::wstring& from, const std::wstring& to,
                              std::wstring::size_type start)
 {
-    poco_assert(from.size() > 0);
+    if (!(from.size() > 0))
+        Poco::Bugcheck::assertion("from.size() > 0", kAssertionSource, kWideFromAssertionLine);
     std::wstring result(text, 0, start);
     std::wstring::size_type pos = start;
     for (;;) {
@@ -156,8 +193,9 @@ std::wstring& replaceInPlace(std::wstring& text, const std::wstring& from, const
 std::wstring& replaceInPlace(std::wstring& text, const wchar_t* from, const wchar_t* to,
                              std::wstring::size_type start)
 {
-    poco_assert(*from);
-    return replaceInPlace(text, std::wstring(from), std::wstring(to), start);
+    if (!from || !*from)
+        Poco::Bugcheck::assertion("*from", kAssertionSource, kPointerFromAssertionLine);
+    return replaceInPlace(text, std::wstring(from), std::wstring(to ? to : L""), start);
 }
 
 bool tryParseUnsigned(const std::wstring& text, unsigned& value)

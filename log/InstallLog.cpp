@@ -4,6 +4,7 @@
 
 #include <Poco/Exception.h>
 #include <Poco/Formatter.h>
+#include <Poco/FormattingChannel.h>
 #include <Poco/Logger.h>
 #include <Poco/LoggingFactory.h>
 #include <Poco/Mutex.h>
@@ -45,13 +46,28 @@ struct Holder {
 
 Holder* g_holder = 0;
 
-boost::shared_ptr<InstallLog::Impl> instance()
+Poco::FastMutex& instanceMutex()
 {
     static Poco::FastMutex mutex;
-    Poco::FastMutex::ScopedLock lock(mutex);
+    return mutex;
+}
+
+boost::shared_ptr<InstallLog::Impl> instance()
+{
+    Poco::FastMutex::ScopedLock lock(instanceMutex());
     if (!g_holder)
         g_holder = new Holder(new InstallLog::Impl());
     return g_holder->instance;
+}
+
+// The splitter of the root logger, whichever log instance created it.
+Poco::AutoPtr<Poco::SplitterChannel> rootSplitter()
+{
+    Poco::Channel::Ptr channel = Poco::Logger::root().getChannel();
+    Poco::SplitterChannel* splitter = dynamic_cast<Poco::SplitterChannel*>(channel.get());
+    if (!splitter)
+        throw Poco::IllegalStateException("the root logger has no splitter channel");
+    return Poco::AutoPtr<Poco::SplitterChannel>(splitter, true);
 }
 
 boost::shared_ptr<Poco::Formatter> newFormatter()
@@ -114,3 +130,35 @@ void InstallLog::Error(const std::string& message)
 }
 
 void InstallLog::Error(const std::wstring& message) { Error(PocoWrapper::toUtf8(message)); }
+
+void InstallLog::AttachOutput(Poco::Channel::Ptr output)
+{
+    boost::shared_ptr<Impl> impl = instance();
+    Poco::AutoPtr<Poco::SplitterChannel> splitter = rootSplitter();
+    boost::shared_ptr<Poco::Channel> formatting = PocoWrapper::wrapRefCounted<Poco::Channel>(
+        new Poco::FormattingChannel(Poco::Formatter::Ptr(impl->formatter.get(), true), output));
+    {
+        Poco::FastMutex::ScopedLock lock(instanceMutex());
+        impl->channels.push_back(formatting);
+    }
+    splitter->addChannel(Poco::Channel::Ptr(formatting.get(), true));
+}
+
+void InstallLog::DetachOutput(Poco::Channel::Ptr output)
+{
+    boost::shared_ptr<Impl> impl = instance();
+    Poco::AutoPtr<Poco::SplitterChannel> splitter = rootSplitter();
+    boost::shared_ptr<Poco::Channel> attached;
+    {
+        Poco::FastMutex::ScopedLock lock(instanceMutex());
+        for (size_t i = 0; i < impl->channels.size() && !attached; ++i) {
+            Poco::FormattingChannel* formatting = dynamic_cast<Poco::FormattingChannel*>(impl->channels[i].get());
+            if (formatting && formatting->getChannel() == output) {
+                attached = impl->channels[i];
+                impl->channels.erase(impl->channels.begin() + i);
+            }
+        }
+    }
+    if (attached)
+        splitter->removeChannel(Poco::Channel::Ptr(attached.get(), true));
+}

@@ -6,6 +6,8 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <Poco/Channel.h>
+
 #include "core/Export.h"
 #include "core/ILogger.h"
 
@@ -19,6 +21,14 @@ public:
     static void Warn(const std::wstring& message);
     static void Error(const std::string& message);
     static void Error(const std::wstring& message);
+
+    // Sends every line from now on, behind the log's formatter (local time
+    // "hh:mm:ss.mmm text"), to output as well. Throws
+    // Poco::IllegalStateException when the process's root logger was made
+    // without a splitter channel.
+    static void AttachOutput(Poco::Channel::Ptr output);
+    // Stops sending lines to an output attached before; others stay.
+    static void DetachOutput(Poco::Channel::Ptr output);
 
     class Impl;
 

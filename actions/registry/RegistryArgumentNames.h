@@ -6,4 +6,11 @@ namespace RegistryArgumentNames {
 extern const std::wstring Path;
 extern const std::wstring Root;
 extern const std::wstring Value;
+
+// User configuration keys.
+extern const std::wstring RegistryPath;
+extern const std::wstring RegistryValueName;
+extern const std::wstring RegistryValueData;
+extern const std::wstring RegistryType;
+extern const std::wstring PerUser;
 }

@@ -1,0 +1,10 @@
+#pragma once
+#include <string>
+
+// A target beginning with "http:" or "https:" (case-sensitive, at position 0)
+// makes an Internet shortcut; anything else a shell link.
+bool IsWebTarget(const std::wstring& target);
+
+// Extensions of the two shortcut kinds.
+extern const std::wstring ShellLinkExtension;    // ".lnk"
+extern const std::wstring WebShortcutExtension;  // ".url"

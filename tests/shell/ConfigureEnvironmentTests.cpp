@@ -1,0 +1,276 @@
+// ConfigureEnvironment through the real export, on the system environment
+// key itself.
+#include <gtest/gtest.h>
+
+#include "actions/shell/EnvironmentBroadcast.h"
+#include "support/ActionLibrary.h"
+#include "support/RecordingContext.h"
+#include "support/TestFiles.h"
+
+#include "ThrowingContext.h"
+
+namespace {
+const wchar_t* const kKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+const wchar_t* const kName = L"VERRAND_TEST_PATH";
+
+// Wine without a display refuses top-level windows unless the process uses
+// its null graphics driver, which is read when the first such window is made.
+// Elsewhere the key means nothing, so it is only written under Wine.
+class HeadlessWindows : public ::testing::Environment {
+public:
+    void SetUp()
+    {
+        if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+            return;
+        RegSetText(HKEY_CURRENT_USER, L"Software\\Wine\\Drivers", L"Graphics", L"null");
+    }
+};
+::testing::Environment* const headlessWindows = ::testing::AddGlobalTestEnvironment(new HeadlessWindows);
+
+// Records the WM_SETTINGCHANGE broadcasts that reach a window of this thread.
+class SettingChangeWindow {
+public:
+    SettingChangeWindow()
+    {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = &SettingChangeWindow::procedure;
+        windowClass.hInstance = GetModuleHandleW(0);
+        windowClass.lpszClassName = L"VerrandSettingChangeProbe";
+        RegisterClassW(&windowClass);
+        m_window = CreateWindowW(L"VerrandSettingChangeProbe", L"probe", WS_OVERLAPPED, 0, 0, 10, 10, 0, 0,
+                                 GetModuleHandleW(0), 0);
+        received().clear();
+    }
+    ~SettingChangeWindow()
+    {
+        if (m_window)
+            DestroyWindow(m_window);
+    }
+    bool created() const { return m_window != 0; }
+
+    static std::vector<std::wstring>& received()
+    {
+        static std::vector<std::wstring> texts;
+        return texts;
+    }
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_SETTINGCHANGE)
+            received().push_back(lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"");
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    HWND m_window;
+};
+
+class ConfigureEnvironmentTest : public ::testing::Test {
+protected:
+    void SetUp() { removeVariable(); }
+    void TearDown() { removeVariable(); }
+
+    void removeVariable()
+    {
+        HKEY key = 0;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueW(key, kName);
+            RegCloseKey(key);
+        }
+    }
+
+    void setVariable(const std::wstring& value, DWORD type = REG_SZ)
+    {
+        RegSetText(HKEY_LOCAL_MACHINE, kKey, kName, value, 0, type);
+    }
+
+    std::wstring variable(DWORD* type = 0) { return RegGetText(HKEY_LOCAL_MACHINE, kKey, kName, 0, type); }
+    bool variableExists() { return RegValueExists(HKEY_LOCAL_MACHINE, kKey, kName); }
+
+    int run(const std::wstring& action, const std::wstring& value, const std::wstring& broadcast = L"",
+            const std::wstring& timeout = L"")
+    {
+        context = RecordingContext::Create();
+        context->arguments[L"ENV_NAME"] = kName;
+        context->arguments[L"ENV_VALUE"] = value;
+        context->arguments[L"ACTION"] = action;
+        context->arguments[L"BROADCAST"] = broadcast;
+        context->arguments[L"TIMEOUT_MILLI_SECONDS"] = timeout;
+        return CallAction("ConfigureEnvironment", context);
+    }
+
+    RecordingContextPtr context;
+};
+}
+
+TEST_F(ConfigureEnvironmentTest, PrependPutsTheTextInFrontEachTime)
+{
+    setVariable(L"C:\\A");
+    EXPECT_EQ(0, run(L"prepend", L"C:\\B;"));
+    DWORD type = 0;
+    EXPECT_EQ(L"C:\\B;C:\\A", variable(&type));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    const std::vector<std::wstring> expected = {
+        L"Running ConfigureEnvironment",
+        std::wstring(L"Open Environment Hive: ") + kKey,
+        std::wstring(L"Handle Key: ") + kName,
+        L"  Value: C:\\A",
+        L"  Prepend from: C:\\A",
+        L"            to: C:\\B;C:\\A",
+        L"ConfigureEnvironment is done",
+    };
+    EXPECT_EQ(expected, context->Texts());
+    EXPECT_TRUE(context->Texts(4).empty());
+
+    EXPECT_EQ(0, run(L"PREPEND", L"C:\\B;"));
+    EXPECT_EQ(L"C:\\B;C:\\B;C:\\A", variable());
+}
+
+TEST_F(ConfigureEnvironmentTest, PercentSignMakesTheWrittenValueExpandable)
+{
+    setVariable(L"C:\\A");
+    EXPECT_EQ(0, run(L"prepend", L"%ProgramFiles%\\X;"));
+    DWORD type = 0;
+    EXPECT_EQ(L"%ProgramFiles%\\X;C:\\A", variable(&type));
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
+
+    // Removing the reference turns it back into a plain string.
+    EXPECT_EQ(0, run(L"remove", L"%ProgramFiles%\\X;"));
+    EXPECT_EQ(L"C:\\A", variable(&type));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+
+    // The old value's type does not count, only the text written.
+    setVariable(L"%SystemRoot%", REG_EXPAND_SZ);
+    EXPECT_EQ(0, run(L"assign", L"C:\\plain"));
+    EXPECT_EQ(L"C:\\plain", variable(&type));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+}
+
+TEST_F(ConfigureEnvironmentTest, PrependLimitIs2047Characters)
+{
+    const std::wstring old(2000, L'a');
+    setVariable(old);
+    EXPECT_EQ(0, run(L"prepend", std::wstring(47, L'b')));
+    EXPECT_EQ(2047u, variable().size());
+
+    setVariable(old);
+    EXPECT_EQ(0, run(L"prepend", std::wstring(48, L'b')));
+    EXPECT_EQ(old, variable());
+    EXPECT_TRUE(context->HasLine(L"  the length is longer than 2047, installer will not add to crash the system", 4));
+    EXPECT_TRUE(context->HasLine(L"ConfigureEnvironment is done", 2));
+
+    // Assign has no limit.
+    EXPECT_EQ(0, run(L"assign", std::wstring(3000, L'c')));
+    EXPECT_EQ(3000u, variable().size());
+}
+
+TEST_F(ConfigureEnvironmentTest, RemoveCutsEveryCaseSensitiveOccurrence)
+{
+    setVariable(L"C:\\B;C:\\A;C:\\B;");
+    EXPECT_EQ(0, run(L"Remove", L"C:\\B;"));
+    EXPECT_EQ(L"C:\\A;", variable());
+    EXPECT_TRUE(context->HasLine(L"  remove from: C:\\B;C:\\A;C:\\B;", 2));
+    EXPECT_TRUE(context->HasLine(L"           to: C:\\A;", 2));
+
+    setVariable(L"C:\\B;C:\\A;");
+    EXPECT_EQ(0, run(L"remove", L"c:\\b;"));
+    EXPECT_EQ(L"C:\\B;C:\\A;", variable());
+    EXPECT_TRUE(context->HasLine(L"           to: C:\\B;C:\\A;", 2));
+}
+
+TEST_F(ConfigureEnvironmentTest, RemoveOnMissingVariableWritesItEmpty)
+{
+    EXPECT_EQ(0, run(L"remove", L"C:\\B;"));
+    EXPECT_TRUE(variableExists());
+    EXPECT_EQ(L"", variable());
+    EXPECT_FALSE(context->HasLine(L"  Value: "));
+    EXPECT_TRUE(context->HasLine(L"  remove from: ", 2));
+}
+
+TEST_F(ConfigureEnvironmentTest, AssignAndClear)
+{
+    EXPECT_EQ(0, run(L"Assign", L"value one"));
+    EXPECT_EQ(L"value one", variable());
+    EXPECT_TRUE(context->HasLine(L"  assign: value one", 2));
+
+    EXPECT_EQ(0, run(L"CLEAR", L"shown only"));
+    EXPECT_FALSE(variableExists());
+    EXPECT_TRUE(context->HasLine(L"  Value: value one", 2));
+    EXPECT_TRUE(context->HasLine(L"  clear: shown only", 2));
+
+    // Clearing what is not there fails the delete, which is only reported.
+    EXPECT_EQ(0, run(L"clear", L""));
+    EXPECT_TRUE(context->HasLine(L"Fail to clear [2]", 4));
+    EXPECT_TRUE(context->HasLine(L"ConfigureEnvironment is done", 2));
+}
+
+TEST_F(ConfigureEnvironmentTest, UnknownActionChangesNothing)
+{
+    setVariable(L"C:\\A");
+    EXPECT_EQ(0, run(L"set", L"C:\\B"));
+    EXPECT_EQ(L"C:\\A", variable());
+    EXPECT_TRUE(context->HasLine(L"Incorrect action, should be 'prepend', 'remove', 'assign' or 'clear'", 4));
+    EXPECT_EQ(L"ConfigureEnvironment is done", context->lines.back().text);
+}
+
+TEST_F(ConfigureEnvironmentTest, EmptyNameFailsAfterTheFirstLine)
+{
+    context = RecordingContext::Create();
+    context->arguments[L"ACTION"] = L"assign";
+    context->arguments[L"ENV_VALUE"] = L"x";
+    EXPECT_EQ(1, CallAction("ConfigureEnvironment", context));
+    EXPECT_EQ(std::vector<std::wstring>{ L"Running ConfigureEnvironment" }, context->Texts());
+    const std::vector<std::wstring> order = { L"ENV_NAME", L"ENV_VALUE", L"ACTION", L"BROADCAST",
+                                              L"TIMEOUT_MILLI_SECONDS" };
+    EXPECT_EQ(order, context->argumentsRead);
+}
+
+TEST_F(ConfigureEnvironmentTest, BroadcastOnlyForItsOwnWords)
+{
+    SettingChangeWindow window;
+    ASSERT_TRUE(window.created());
+    for (const wchar_t* word : { L"1", L"true", L"YES", L"Yes" }) {
+        SettingChangeWindow::received().clear();
+        EXPECT_EQ(0, run(L"assign", L"x", word, L"abc"));
+        EXPECT_TRUE(context->HasLine(L"Broadcast the changes...", 2)) << Narrow(word);
+        EXPECT_EQ(std::vector<std::wstring>{ L"Environment" }, SettingChangeWindow::received()) << Narrow(word);
+        EXPECT_EQ(L"ConfigureEnvironment is done", context->lines.back().text);
+    }
+    for (const wchar_t* word : { L"on", L" yes", L"", L"0", L"y" }) {
+        SettingChangeWindow::received().clear();
+        EXPECT_EQ(0, run(L"assign", L"x", word));
+        EXPECT_FALSE(context->HasLine(L"Broadcast the changes...")) << Narrow(word);
+        EXPECT_TRUE(SettingChangeWindow::received().empty()) << Narrow(word);
+    }
+}
+
+TEST_F(ConfigureEnvironmentTest, CrashIsReportedAsFailure)
+{
+    boost::shared_ptr<ThrowingContext> throwing(new ThrowingContext);
+    throwing->arguments[L"ENV_NAME"] = kName;
+    throwing->failingArgument = L"ACTION";
+    EXPECT_EQ(1, CallAction("ConfigureEnvironment", throwing));
+    ASSERT_EQ(2u, throwing->lines.size());
+    EXPECT_EQ(L"Running ConfigureEnvironment", throwing->lines[0].text);
+    EXPECT_EQ(4, throwing->lines[1].level);
+    EXPECT_EQ(L"ConfigureEnvironment crashed", throwing->lines[1].text);
+    EXPECT_EQ(1, throwing.use_count());
+}
+
+TEST(EnvironmentBroadcast, WordsAreOneTrueYesInAnyCaseUntrimmed)
+{
+    for (const wchar_t* word : { L"1", L"true", L"TRUE", L"yes", L"YES", L"yEs" })
+        EXPECT_TRUE(IsBroadcastWord(word)) << Narrow(word);
+    for (const wchar_t* word : { L"on", L" yes", L"yes ", L"", L"01", L"y", L"false" })
+        EXPECT_FALSE(IsBroadcastWord(word)) << Narrow(word);
+}
+
+TEST(EnvironmentBroadcast, TimeoutFallsBackTo5000WhenItDoesNotParse)
+{
+    EXPECT_EQ(5000u, BroadcastTimeout(L"abc"));
+    EXPECT_EQ(5000u, BroadcastTimeout(L""));
+    EXPECT_EQ(5000u, BroadcastTimeout(L"-1"));
+    EXPECT_EQ(5000u, BroadcastTimeout(L"12ms"));
+    EXPECT_EQ(250u, BroadcastTimeout(L"250"));
+    EXPECT_EQ(0u, BroadcastTimeout(L"0"));
+    EXPECT_EQ(4294967295u, BroadcastTimeout(L"4294967295"));
+}

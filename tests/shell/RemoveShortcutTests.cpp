@@ -1,0 +1,175 @@
+// RemoveShortcut through the real export: the file, the emptied folders above
+// it, and a status that is always 0.
+#include <gtest/gtest.h>
+
+#include "support/ActionLibrary.h"
+#include "support/RecordingContext.h"
+#include "support/TestFiles.h"
+
+#include "ThrowingContext.h"
+
+namespace {
+class RemoveShortcutTest : public ::testing::Test {
+protected:
+    void SetUp()
+    {
+        // Keeps the temporary folder itself from being removed by the walk.
+        WriteBytes(temp.file(L"keep.txt"), "x");
+    }
+
+    int run(const std::wstring& link, const std::wstring& target = L"C:\\App\\app.exe")
+    {
+        context = RecordingContext::Create();
+        context->arguments[L"runAction"] = L"1";
+        context->arguments[L"linkFullPath"] = link;
+        context->arguments[L"pathToTarget"] = target;
+        return CallAction("RemoveShortcut", context);
+    }
+
+    void makeFolders(const std::wstring& path)
+    {
+        std::wstring::size_type at = temp.path().size();
+        while ((at = path.find(L'\\', at + 1)) != std::wstring::npos)
+            CreateDirectoryW(path.substr(0, at).c_str(), 0);
+        CreateDirectoryW(path.c_str(), 0);
+    }
+
+    ScopedTempDir temp;
+    RecordingContextPtr context;
+};
+}
+
+TEST_F(RemoveShortcutTest, RemovesEmptiedFoldersUpToTheFirstThatStays)
+{
+    makeFolders(temp.path() + L"\\P\\Menu\\Sub");
+    const std::wstring link = temp.path() + L"\\P\\Menu\\Sub\\App.lnk";
+    WriteBytes(link, "L");
+    EXPECT_EQ(0, run(link));
+
+    EXPECT_FALSE(PathExists(temp.path() + L"\\P"));
+    EXPECT_TRUE(PathExists(temp.file(L"keep.txt")));
+    const std::vector<std::wstring> expected = {
+        L"Running RemoveShortcut",
+        L" Remove link file: " + link,
+        L" Remove directory: " + temp.path() + L"\\P\\Menu\\Sub",
+        L" Remove directory: " + temp.path() + L"\\P\\Menu",
+        L" Remove directory: " + temp.path() + L"\\P",
+        L" Remove directory: " + temp.path(),
+        L"Shortcut directory still contains other shortcuts.145",
+        L"RemoveShortcut is done",
+    };
+    EXPECT_EQ(expected, context->Texts(2));
+    EXPECT_TRUE(context->Texts(4).empty());
+}
+
+TEST_F(RemoveShortcutTest, StopsAtFolderWithOtherShortcuts)
+{
+    makeFolders(temp.path() + L"\\Menu\\Sub");
+    const std::wstring link = temp.path() + L"\\Menu\\Sub\\App.lnk";
+    WriteBytes(link, "L");
+    WriteBytes(temp.path() + L"\\Menu\\Other.lnk", "L");
+    EXPECT_EQ(0, run(link));
+    EXPECT_FALSE(PathExists(temp.path() + L"\\Menu\\Sub"));
+    EXPECT_TRUE(PathExists(temp.path() + L"\\Menu\\Other.lnk"));
+    const std::vector<std::wstring> texts = context->Texts();
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(L" Remove directory: " + temp.path() + L"\\Menu", texts[texts.size() - 3]);
+    EXPECT_EQ(L"Shortcut directory still contains other shortcuts.145", texts[texts.size() - 2]);
+}
+
+TEST_F(RemoveShortcutTest, PiecesOfThePathAreTrimmedBeforeDeleting)
+{
+    makeFolders(temp.path() + L"\\Menu");
+    WriteBytes(temp.path() + L"\\Menu\\App.lnk", "L");
+    EXPECT_EQ(0, run(temp.path() + L"\\ Menu \\App.lnk "));
+    EXPECT_TRUE(context->HasLine(L" Remove link file: " + temp.path() + L"\\Menu\\App.lnk", 2));
+    EXPECT_FALSE(PathExists(temp.path() + L"\\Menu"));
+}
+
+TEST_F(RemoveShortcutTest, LinkAlreadyGoneIsReportedAndNoFolderIsTouched)
+{
+    makeFolders(temp.path() + L"\\Menu");
+    const std::wstring link = temp.path() + L"\\Menu\\Gone.lnk";
+    EXPECT_EQ(0, run(link));
+    EXPECT_TRUE(PathExists(temp.path() + L"\\Menu"));
+    const std::vector<std::wstring> expected = {
+        L"Running RemoveShortcut",
+        L" Remove link file: " + link,
+        L" Cannot remove lik file: " + link,
+        L"RemoveShortcut is done",
+    };
+    EXPECT_EQ(expected, context->Texts());
+    EXPECT_TRUE(context->HasLine(L" Cannot remove lik file: " + link, 4));
+}
+
+TEST_F(RemoveShortcutTest, WebTargetFallsBackToTheUrlFileOnlyWhenNoLinkExists)
+{
+    makeFolders(temp.path() + L"\\Web");
+    const std::wstring link = temp.path() + L"\\Web\\Site.lnk";
+    const std::wstring url = temp.path() + L"\\Web\\Site.url";
+    WriteBytes(url, "[InternetShortcut]\r\n");
+    WriteBytes(temp.path() + L"\\Web\\other.txt", "x");
+
+    EXPECT_EQ(0, run(link, L"https://example.com/"));
+    EXPECT_FALSE(PathExists(url));
+    EXPECT_TRUE(context->HasLine(L" Remove link file: " + url, 2));
+
+    WriteBytes(link, "L");
+    WriteBytes(url, "[InternetShortcut]\r\n");
+    EXPECT_EQ(0, run(link, L"http://example.com/"));
+    EXPECT_FALSE(PathExists(link));
+    EXPECT_TRUE(PathExists(url));
+
+    // Any other target never looks for a .url file.
+    EXPECT_EQ(0, run(link, L"HTTP://example.com/"));
+    EXPECT_TRUE(PathExists(url));
+    EXPECT_TRUE(context->HasLine(L" Cannot remove lik file: " + link, 4));
+}
+
+TEST_F(RemoveShortcutTest, OnlyTheFirstLnkOfAWebShortcutPathIsReplaced)
+{
+    makeFolders(temp.path() + L"\\Web");
+    const std::wstring url = temp.path() + L"\\Web\\Site.url.lnk";
+    WriteBytes(url, "[InternetShortcut]\r\n");
+    EXPECT_EQ(0, run(temp.path() + L"\\Web\\Site.lnk.lnk", L"https://example.com/"));
+    EXPECT_FALSE(PathExists(url));
+}
+
+TEST_F(RemoveShortcutTest, EmptyLinkPathIsReported)
+{
+    for (const wchar_t* target : { L"C:\\App\\app.exe", L"https://example.com/" }) {
+        EXPECT_EQ(0, run(L" ", target));
+        const std::vector<std::wstring> expected = { L"Running RemoveShortcut", L" Empty link file",
+                                                     L"RemoveShortcut is done" };
+        EXPECT_EQ(expected, context->Texts()) << Narrow(target);
+        EXPECT_EQ(4, context->lines[1].level);
+
+        EXPECT_EQ(0, run(L"", target));
+        EXPECT_EQ(expected, context->Texts()) << Narrow(target);
+    }
+}
+
+TEST_F(RemoveShortcutTest, RunActionOtherThanOneSkips)
+{
+    for (const wchar_t* runAction : { L"0", L"", L" 1", L"true" }) {
+        context = RecordingContext::Create();
+        context->arguments[L"runAction"] = runAction;
+        EXPECT_EQ(0, CallAction("RemoveShortcut", context));
+        const std::vector<std::wstring> expected = { L"Running RemoveShortcut", L"runAction not 1. Skipping..." };
+        EXPECT_EQ(expected, context->Texts(2)) << Narrow(runAction);
+        EXPECT_EQ(std::vector<std::wstring>{ L"runAction" }, context->argumentsRead);
+    }
+}
+
+TEST_F(RemoveShortcutTest, CrashIsReportedAndStillDone)
+{
+    boost::shared_ptr<ThrowingContext> throwing(new ThrowingContext);
+    throwing->arguments[L"runAction"] = L"1";
+    throwing->failingArgument = L"pathToTarget";
+    EXPECT_EQ(0, CallAction("RemoveShortcut", throwing));
+    ASSERT_EQ(2u, throwing->lines.size());
+    EXPECT_EQ(L"Running RemoveShortcut", throwing->lines[0].text);
+    EXPECT_EQ(4, throwing->lines[1].level);
+    EXPECT_EQ(L"RemoveShortcut crashed", throwing->lines[1].text);
+    EXPECT_EQ(1, throwing.use_count());
+}
