@@ -10,6 +10,7 @@
 #include "ActionRunner.h"
 #include "ExportList.h"
 #include "HostContext.h"
+#include "InstallLogOutput.h"
 #include "Output.h"
 #include "Plan.h"
 #include "UsageFailure.h"
@@ -18,13 +19,14 @@ namespace {
 const int UsageErrorStatus = 2;
 
 const char* const kUsage =
-    "usage: verrand-host [--dll PATH] [--json] [--prop NAME=VALUE]... run ACTION [NAME=VALUE]...\n"
-    "       verrand-host [--dll PATH] [--json] [--prop NAME=VALUE]... plan FILE\n"
+    "usage: verrand-host [--dll PATH] [--json] [--install-log FILE] [--prop NAME=VALUE]... run ACTION [NAME=VALUE]...\n"
+    "       verrand-host [--dll PATH] [--json] [--install-log FILE] [--prop NAME=VALUE]... plan FILE\n"
     "       verrand-host [--dll PATH] list";
 
 struct Options {
     std::wstring dll = L"Verrand.dll";
     bool json = false;
+    std::wstring installLogFile;
     HostContext::Values properties;
     std::string command;
     std::vector<std::wstring> rest;
@@ -46,11 +48,13 @@ Options parseCommandLine(const std::vector<std::wstring>& args)
         const std::wstring& arg = args[i];
         if (arg == L"--json") {
             options.json = true;
-        } else if (arg == L"--dll" || arg == L"--prop") {
+        } else if (arg == L"--dll" || arg == L"--prop" || arg == L"--install-log") {
             if (i + 1 >= args.size())
                 throw UsageFailure{ utf8(arg) + " needs a value" };
             if (arg == L"--dll")
                 options.dll = args[++i];
+            else if (arg == L"--install-log")
+                options.installLogFile = args[++i];
             else
                 splitPair(args[++i], options.properties);
         } else if (arg.compare(0, 2, L"--") == 0) {
@@ -82,6 +86,7 @@ int run(const std::vector<std::wstring>& args)
         HostContext::Values arguments;
         for (size_t i = 1; i < options.rest.size(); ++i)
             splitPair(options.rest[i], arguments);
+        InstallLogOutput installLog(output, options.installLogFile);
         ActionLibrary library(options.dll);
         return RunAction(library, options.rest[0], arguments, options.properties, output);
     }
@@ -89,6 +94,7 @@ int run(const std::vector<std::wstring>& args)
         if (options.rest.size() != 1)
             throw UsageFailure{ "plan needs exactly one file" };
         Plan plan = ReadPlan(options.rest[0]);
+        InstallLogOutput installLog(output, options.installLogFile);
         ActionLibrary library(options.dll);
         return RunPlan(library, plan, options.properties, output);
     }

@@ -5,9 +5,7 @@
 #include <windows.h>
 #include <msi.h>
 
-#include <Poco/File.h>
-
-#include "PocoWrapper/String.h"
+#include "PocoWrapper/File.h"
 #include "core/LogLevel.h"
 #include "core/TrueFalseWords.h"
 
@@ -54,7 +52,7 @@ void RemoveInstallerLogUnlessKept(const std::wstring& path, boost::shared_ptr<IA
     if (ShouldKeepMsiLogs(context))
         return;
     try {
-        Poco::File(PocoWrapper::toUtf8(path)).remove(false);
+        PocoWrapper::File(path).remove(false);
     } catch (...) {
     }
 }
