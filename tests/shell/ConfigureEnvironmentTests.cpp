@@ -256,14 +256,6 @@ TEST_F(ConfigureEnvironmentTest, CrashIsReportedAsFailure)
     EXPECT_EQ(1, throwing.use_count());
 }
 
-TEST(EnvironmentBroadcast, WordsAreOneTrueYesInAnyCaseUntrimmed)
-{
-    for (const wchar_t* word : { L"1", L"true", L"TRUE", L"yes", L"YES", L"yEs" })
-        EXPECT_TRUE(IsBroadcastWord(word)) << Narrow(word);
-    for (const wchar_t* word : { L"on", L" yes", L"yes ", L"", L"01", L"y", L"false" })
-        EXPECT_FALSE(IsBroadcastWord(word)) << Narrow(word);
-}
-
 TEST(EnvironmentBroadcast, TimeoutFallsBackTo5000WhenItDoesNotParse)
 {
     EXPECT_EQ(5000u, BroadcastTimeout(L"abc"));
