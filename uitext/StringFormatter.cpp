@@ -34,7 +34,7 @@ private:
 // result, so its length is known when an identifier's text has been put in.
 class Formatting {
 public:
-    explicit Formatting(IParamLookupMechanism& mechanism) : m_mechanism(mechanism), m_capped(false) {}
+    explicit Formatting(IParamLookupMechanism& mechanism) : m_mechanism(mechanism), m_lookups(0), m_capped(false) {}
 
     void append(const std::wstring& text, int depth);
     const std::wstring& result() const { return m_result; }
@@ -45,6 +45,7 @@ private:
 
     IParamLookupMechanism& m_mechanism;
     std::wstring m_result;
+    std::size_t m_lookups;
     bool m_capped; // once set, every level copies the rest of its text as it is
 };
 
@@ -87,6 +88,15 @@ void Formatting::appendIdentifier(const std::wstring& text, std::wstring::size_t
 {
     if (end == start + 1) {
         m_result += m_mechanism.IdentifierStart();
+        return;
+    }
+    // Texts whose identifiers expand to little or nothing never reach the
+    // length cap, however often they refer to each other: the number of
+    // lookups is capped as well.
+    if (++m_lookups > MaxFormattingLookups) {
+        m_result.append(text, start, end + 1 - start);
+        m_capped = true;
+        InstallLog::Error("Formatted string needs more than 1048576 lookups; rest left unformatted");
         return;
     }
     const std::wstring id = text.substr(start + 1, end - start - 1);

@@ -29,6 +29,12 @@ protected:
 // other several times cannot blow up exponentially.
 const std::wstring::size_type MaxFormattedLength = 1048576;
 
+// The most identifiers one formatting call looks up. Past it, the identifier
+// is kept as written and the rest of the text is left unformatted, as at the
+// length cap: texts that refer to each other many times but expand to
+// little would otherwise take time growing exponentially.
+const std::size_t MaxFormattingLookups = 1048576;
+
 // Formats text from library with the default depth budget of 5: up to five
 // levels of nested identifiers are resolved, the sixth is inserted raw.
 std::wstring BasicFormatString(const std::wstring& text, boost::shared_ptr<IStringLibrary> library);

@@ -7,6 +7,7 @@
 #include <Poco/FileStream.h>
 
 #include "PocoWrapper/String.h"
+#include "XmlNesting.h"
 #include "log/InstallLog.h"
 
 namespace {
@@ -57,12 +58,26 @@ XmlFileHandle loadXmlFile(const std::wstring& path, const std::string& rootName)
 
     const Offsets lineFeeds = lineFeedOffsets(*handle.file);
     handle.document.reset(new rapidxml::xml_document<char>);
+    // The parser descends the stack once per nested element. Text nested
+    // deeper than that can bear is cut off before the element that goes too
+    // deep, so the parse ends there (or at an earlier error) instead of
+    // overflowing the stack.
+    char* const data = handle.file->data();
+    const char* const deep = FindTooDeepElement(data, MaxXmlNesting);
+    char* const tooDeep = deep ? data + (deep - data) : 0;
+    if (tooDeep)
+        *tooDeep = '\0';
     try {
-        handle.document->parse<0>(handle.file->data());
+        handle.document->parse<0>(data);
+        if (tooDeep)
+            throw rapidxml::parse_error("", tooDeep);
     } catch (const rapidxml::parse_error& e) {
-        const std::size_t offset = e.where<char>() - handle.file->data();
+        const std::size_t offset = e.where<char>() - data;
+        const std::string message = tooDeep && e.where<char>() == tooDeep
+                                        ? "elements nested deeper than " + std::to_string(MaxXmlNesting)
+                                        : e.what();
         InstallLog::Error("Parse error in file " + PocoWrapper::toUtf8(path) + ", line: " + lineOf(lineFeeds, offset));
-        InstallLog::Error(std::string("Error - ") + e.what());
+        InstallLog::Error("Error - " + message);
         return XmlFileHandle();
     }
 

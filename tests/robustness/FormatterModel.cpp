@@ -15,22 +15,35 @@ const std::size_t kLineLimit = 200000;
 }
 
 FormatterModel::FormatterModel(const Strings& strings, bool loaded, std::size_t giveUpAfter)
-    : m_strings(strings), m_loaded(loaded), m_giveUpAfter(giveUpAfter)
+    : m_strings(strings), m_loaded(loaded), m_giveUpAfter(giveUpAfter), m_lookups(0), m_outcome(Complete)
 {
 }
 
-bool FormatterModel::Format(const std::wstring& text, std::wstring& result)
+FormatterModel::Outcome FormatterModel::Format(const std::wstring& text, std::wstring& result)
 {
     m_lines.clear();
+    m_lookups = 0;
+    m_outcome = Complete;
     result.clear();
-    return format(text, 5, result);
+    format(text, 5, result);
+    return m_outcome;
+}
+
+bool FormatterModel::line(int priority, const std::string& text)
+{
+    if (m_lines.size() == kLineLimit) {
+        m_outcome = TooManyLines;
+        return false;
+    }
+    ExpectedLine added = { priority, text };
+    m_lines.push_back(added);
+    return true;
 }
 
 bool FormatterModel::lookup(const std::wstring& id, std::wstring& text)
 {
     if (!m_loaded) {
-        ExpectedLine warning = { Poco::Message::PRIO_WARNING, "BasicStringLib: UI text not loaded." };
-        m_lines.push_back(warning);
+        line(Poco::Message::PRIO_WARNING, "BasicStringLib: UI text not loaded.");
         return false;
     }
     const Strings::const_iterator found = m_strings.find(PocoWrapper::toLower(id));
@@ -40,15 +53,13 @@ bool FormatterModel::lookup(const std::wstring& id, std::wstring& text)
     return true;
 }
 
+// False once the model gives up.
 bool FormatterModel::format(const std::wstring& text, int depth, std::wstring& result)
 {
     if (depth < 0) {
-        ExpectedLine line = { Poco::Message::PRIO_ERROR,
-                              "Error: " + PocoWrapper::toUtf8(
-                                              L"DoBasicFormatString exceeded recursive depth with string: " + text) };
-        m_lines.push_back(line);
         result += text;
-        return result.size() <= m_giveUpAfter && m_lines.size() <= kLineLimit;
+        return line(Poco::Message::PRIO_ERROR,
+                    "Error: " + PocoWrapper::toUtf8(L"DoBasicFormatString exceeded recursive depth with string: " + text));
     }
     bool inside = false;
     std::wstring::size_type copied = 0;
@@ -68,14 +79,17 @@ bool FormatterModel::format(const std::wstring& text, int depth, std::wstring& r
             std::wstring value;
             if (id.empty()) {
                 result += L'#';
+            } else if (++m_lookups > kFormattingLookupCap) {
+                m_outcome = TooManyLookups;
+                return false;
             } else if (lookup(id, value)) {
                 if (!format(value, depth - 1, result))
                     return false;
             } else {
                 const std::wstring token = text.substr(opening, n + 1 - opening);
-                ExpectedLine line = { Poco::Message::PRIO_ERROR,
-                                      "Error: " + PocoWrapper::toUtf8(L"Identifier not found in lookup: " + token) };
-                m_lines.push_back(line);
+                if (!line(Poco::Message::PRIO_ERROR,
+                          "Error: " + PocoWrapper::toUtf8(L"Identifier not found in lookup: " + token)))
+                    return false;
                 result += token;
             }
             inside = false;
@@ -85,9 +99,17 @@ bool FormatterModel::format(const std::wstring& text, int depth, std::wstring& r
             inside = false;
             copied = n + 1;
         }
-        if (result.size() > m_giveUpAfter || m_lines.size() > kLineLimit)
+        if (result.size() > m_giveUpAfter) {
+            m_outcome = TooLong;
+            return false;
+        }
+        if (m_outcome != Complete)
             return false;
     }
     result.append(text, copied, std::wstring::npos);
-    return result.size() <= m_giveUpAfter;
+    if (result.size() > m_giveUpAfter) {
+        m_outcome = TooLong;
+        return false;
+    }
+    return m_outcome == Complete;
 }

@@ -63,6 +63,8 @@ LONG WINAPI reportCrash(EXCEPTION_POINTERS* exception)
     std::snprintf(line, sizeof line, "robustness: unhandled exception 0x%08lx while processing %s input %ld\n",
                   static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode), g_target, g_index);
     writeError(line);
+    // End here: handing the exception on starts a debugger, which waits.
+    TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 

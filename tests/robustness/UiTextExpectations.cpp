@@ -8,6 +8,7 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include "PocoWrapper/String.h"
+#include "uitext/XmlNesting.h"
 
 namespace {
 typedef rapidxml::xml_node<char> Node;
@@ -92,7 +93,8 @@ bool walkRoot(const Node& root, const std::wstring& path, const std::wstring& la
 }
 }
 
-UiTextExpectation ExpectUiTextLoad(const std::string& bytes, const std::wstring& path, const std::wstring& language)
+UiTextExpectation ExpectUiTextLoad(const std::string& bytes, const std::wstring& path, const std::wstring& language,
+                                   std::size_t tooDeepAt)
 {
     UiTextExpectation result;
     result.loads = true;
@@ -100,18 +102,28 @@ UiTextExpectation ExpectUiTextLoad(const std::string& bytes, const std::wstring&
     Expectation expect(result);
     expect.debug(PocoWrapper::toUtf8(L"Parsing file: " + path));
 
-    std::vector<char> buffer(bytes.begin(), bytes.end());
+    // A file nested too deeply reads as if it ended where the element that
+    // goes too deep begins; an error before that point is reported as it is.
+    std::vector<char> buffer(bytes.begin(), bytes.begin() + std::min(tooDeepAt, bytes.size()));
     buffer.push_back('\0');
     rapidxml::xml_document<char> document;
     try {
         document.parse<0>(&buffer[0]);
+        if (tooDeepAt != std::string::npos) {
+            // Cannot be: the parse must stop at the cut. Fails the comparison.
+            expect.fail("(a file built to nest too deeply parsed without error)");
+            return result;
+        }
     } catch (const rapidxml::parse_error& e) {
         // Lines are counted in the file as it was read: the parse rewrites
         // the buffer behind its position.
         const std::size_t offset = e.where<char>() - &buffer[0];
         const std::size_t line = 1 + std::count(bytes.begin(), bytes.begin() + std::min(offset, bytes.size()), '\n');
+        const std::string message = offset == tooDeepAt
+                                        ? "elements nested deeper than " + std::to_string(MaxXmlNesting)
+                                        : e.what();
         expect.error("Parse error in file " + PocoWrapper::toUtf8(path) + ", line: " + std::to_string(line));
-        expect.fail(std::string("Error - ") + e.what());
+        expect.fail("Error - " + message);
         return result;
     }
     const Node* root = document.first_node("uitext");

@@ -18,7 +18,10 @@ struct UiTextExpectation {
     std::size_t strings;              // string elements of a file that loads
 };
 
-UiTextExpectation ExpectUiTextLoad(const std::string& bytes, const std::wstring& path, const std::wstring& language);
+// tooDeepAt: where the first element nested deeper than the loader takes
+// begins, if the file has one (the file's builder knows).
+UiTextExpectation ExpectUiTextLoad(const std::string& bytes, const std::wstring& path, const std::wstring& language,
+                                   std::size_t tooDeepAt = std::string::npos);
 
 // Compares recorded install-log lines with the expected ones; an empty
 // text when they agree, else what differs.

@@ -16,6 +16,7 @@
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 #include "uitext/UiTextMap.h"
+#include "uitext/XmlNesting.h"
 
 namespace {
 const std::vector<std::string> kUiTextSeeds = {
@@ -56,31 +57,71 @@ std::string wrapStrings(const std::string& strings)
     return "<uitext><language langcode='en'/><context>" + strings + "</context></uitext>";
 }
 
-// Files built to a shape rather than by chance.
-std::vector<std::string> shapedFiles()
+struct ShapedFile {
+    std::string bytes;
+    std::size_t tooDeepAt; // where the element that nests too deeply begins
+};
+
+// The file `prefix + repeat(tag, times) + suffix`, in which `opened`
+// elements are open when the repeated tags begin and each repeated tag
+// opens one more.
+ShapedFile nested(const std::string& prefix, std::size_t opened, const std::string& tag, std::size_t times,
+                  const std::string& suffix)
 {
-    std::vector<std::string> files;
+    ShapedFile file = { prefix + repeat(tag, times) + suffix, std::string::npos };
+    const std::size_t first = MaxXmlNesting - opened; // the first repeated tag that lies too deep
+    if (times > first)
+        file.tooDeepAt = prefix.size() + first * tag.size();
+    return file;
+}
+
+ShapedFile plain(const std::string& bytes)
+{
+    ShapedFile file = { bytes, std::string::npos };
+    return file;
+}
+
+// Files built to a shape rather than by chance.
+std::vector<ShapedFile> shapedFiles()
+{
+    std::vector<ShapedFile> files;
+    const std::string strings = "<uitext><language langcode='en'/><context>";
     // Deep nesting, closed and unclosed, of elements the loader ignores and
-    // of the elements it reads.
-    const std::size_t depths[] = { 10, 100, 1000, 5000, 20000, 100000, 400000 };
+    // of the elements it reads, around the limit and far beyond it.
+    const std::size_t depths[] = { 10, MaxXmlNesting - 2, MaxXmlNesting - 1, MaxXmlNesting, MaxXmlNesting + 1,
+                                   1000, 5000, 20000, 100000, 400000 };
     for (std::size_t depth : depths) {
-        files.push_back(wrapStrings(repeat("<a>", depth) + repeat("</a>", depth)));
-        files.push_back("<uitext>" + repeat("<context>", depth));
-        files.push_back(repeat("<uitext>", depth) + repeat("</uitext>", depth));
-        files.push_back(wrapStrings(repeat("<string id='i' value='v'>", depth) + repeat("</string>", depth)));
-        files.push_back(repeat("<x a='1'>", depth));
+        files.push_back(nested(strings, 2, "<a>", depth, repeat("</a>", depth) + "</context></uitext>"));
+        files.push_back(nested("<uitext>", 1, "<context>", depth, ""));
+        files.push_back(nested("", 0, "<uitext>", depth, repeat("</uitext>", depth)));
+        files.push_back(nested(strings, 2, "<string id='i' value='v'>", depth, repeat("</string>", depth)));
+        files.push_back(nested("", 0, "<x a='1'>", depth, ""));
+        files.push_back(nested("\xEF\xBB\xBF<?xml version='1.0'?>\n<!-- c -->\n", 0, "<uitext >\n", depth,
+                               repeat("</uitext >\n", depth)));
     }
+    // What the parser skips or reads otherwise than a plain tag: a quote in
+    // a name, tags inside comments, CDATA, a DOCTYPE and attribute values,
+    // empty elements.
+    const std::string deep = repeat("<a>", 1000);
+    files.push_back(nested("<uitext><context><a\"b>", 3, "<a>", 1000, ""));
+    files.push_back(nested("<uitext><context><a b='\"'>", 3, "<a>", 1000, ""));
+    files.push_back(plain("<uitext><!--" + deep + "--><context/></uitext>"));
+    files.push_back(plain("<uitext><![CDATA[" + deep + "]]></uitext>"));
+    files.push_back(plain("<!DOCTYPE uitext [" + deep + "]><uitext/>"));
+    files.push_back(plain("<uitext><?pi " + deep + "?></uitext>"));
+    files.push_back(plain("<uitext><x v='>" + deep + "'></x></uitext>"));
+    files.push_back(plain("<uitext><context>" + repeat("<a/>", 1000) + repeat("<b></b>", 1000) + "</context></uitext>"));
     // Huge attribute values, identifiers, names and language codes.
     const std::size_t sizes[] = { 70000, 1000000, 4000000 };
     for (std::size_t size : sizes) {
-        files.push_back(wrapStrings("<string id='big' value='" + std::string(size, 'v') + "'/>"));
-        files.push_back(wrapStrings("<string id='" + std::string(size, 'i') + "' value='v'/>"));
-        files.push_back(wrapStrings("<string id='e' value='" + repeat("&amp;&#x263A;", size / 12) + "'/>"));
-        files.push_back("<uitext><language langcode='" + std::string(size, 'e') + "'/></uitext>");
-        files.push_back("<uitext><" + std::string(size, 'n') + "/></uitext>");
-        files.push_back(wrapStrings("<string id='open' value='" + std::string(size, 'v')));
-        files.push_back(wrapStrings(repeat("<string id='s' value='v'/>", size / 24)));
-        files.push_back("<uitext>" + std::string(size, ' ') + "<context/></uitext>");
+        files.push_back(plain(wrapStrings("<string id='big' value='" + std::string(size, 'v') + "'/>")));
+        files.push_back(plain(wrapStrings("<string id='" + std::string(size, 'i') + "' value='v'/>")));
+        files.push_back(plain(wrapStrings("<string id='e' value='" + repeat("&amp;&#x263A;", size / 12) + "'/>")));
+        files.push_back(plain("<uitext><language langcode='" + std::string(size, 'e') + "'/></uitext>"));
+        files.push_back(plain("<uitext><" + std::string(size, 'n') + "/></uitext>"));
+        files.push_back(plain(wrapStrings("<string id='open' value='" + std::string(size, 'v'))));
+        files.push_back(plain(wrapStrings(repeat("<string id='s' value='v'/>", size / 24))));
+        files.push_back(plain("<uitext>" + std::string(size, ' ') + "<context/></uitext>"));
     }
     // Invalid UTF-8 and odd character references where texts are read.
     const char* const oddTexts[] = { "\xFF",         "\xC0\xAF",     "\xED\xA0\x80", "\xF8\x88\x80\x80\x80",
@@ -89,12 +130,12 @@ std::vector<std::string> shapedFiles()
                                      "&#;",          "&#xFFFFFFFF;", "&#65",         "&unknown;",
                                      "&#x41;&#x1F600;", "\xEF\xBB\xBF" };
     for (const char* odd : oddTexts) {
-        files.push_back(wrapStrings(std::string("<string id='") + odd + "' value='v'/>"));
-        files.push_back(wrapStrings(std::string("<string id='i' value='") + odd + "'/>"));
-        files.push_back(std::string("<uitext><language langcode='") + odd + "'/></uitext>");
-        files.push_back(std::string("<uitext><") + odd + "/></uitext>");
-        files.push_back(std::string("<uitext><context><string ") + odd + "='x' id='i' value='v'/></context></uitext>");
-        files.push_back(std::string(odd) + "<uitext/>");
+        files.push_back(plain(wrapStrings(std::string("<string id='") + odd + "' value='v'/>")));
+        files.push_back(plain(wrapStrings(std::string("<string id='i' value='") + odd + "'/>")));
+        files.push_back(plain(std::string("<uitext><language langcode='") + odd + "'/></uitext>"));
+        files.push_back(plain(std::string("<uitext><") + odd + "/></uitext>"));
+        files.push_back(plain(std::string("<uitext><context><string ") + odd + "='x' id='i' value='v'/></context></uitext>"));
+        files.push_back(plain(std::string(odd) + "<uitext/>"));
     }
     return files;
 }
@@ -105,10 +146,10 @@ protected:
 
     // Loads the bytes as a uitext file and checks the outcome and every
     // install-log line against what the file's content calls for.
-    void attack(std::size_t index, const std::string& bytes)
+    void attack(std::size_t index, const std::string& bytes, std::size_t tooDeepAt = std::string::npos)
     {
         WriteBytes(file, bytes);
-        const UiTextExpectation expected = ExpectUiTextLoad(bytes, file, L"en");
+        const UiTextExpectation expected = ExpectUiTextLoad(bytes, file, L"en", tooDeepAt);
         InstallLogRecorder recorder;
         boost::shared_ptr<StringMap> strings;
         ASSERT_NO_THROW(strings = getStringMap(file, L"en")) << "input " << index << ": " << Shown(bytes);
@@ -137,10 +178,10 @@ TEST_F(UiTextRobustness, MutatedFilesLoadOrSayWhy)
 
 TEST_F(UiTextRobustness, ShapedFilesLoadOrSayWhy)
 {
-    const std::vector<std::string> files = shapedFiles();
+    const std::vector<ShapedFile> files = shapedFiles();
     for (std::size_t i = 0; i < files.size(); ++i) {
         BeginInput(Target::UiTextFiles, i);
-        ASSERT_NO_FATAL_FAILURE(attack(i, files[i]));
+        ASSERT_NO_FATAL_FAILURE(attack(i, files[i].bytes, files[i].tooDeepAt));
     }
 }
 
