@@ -4,6 +4,7 @@
 
 #include <Poco/StringTokenizer.h>
 
+#include "PocoWrapper/String.h"
 #include "PocoWrapper/StringTokenizer.h"
 #include "core/CString.h"
 
@@ -32,23 +33,13 @@ std::vector<std::wstring> SplitTransactionKinds(const std::wstring& text)
     return kinds;
 }
 
-namespace {
-std::wstring trimBlanks(const std::wstring& piece)
-{
-    const std::wstring::size_type first = piece.find_first_not_of(L' ');
-    if (first == std::wstring::npos)
-        return std::wstring();
-    return piece.substr(first, piece.find_last_not_of(L' ') - first + 1);
-}
-}
-
 std::vector<std::wstring> SplitCodeList(const std::wstring& text)
 {
     std::vector<std::wstring> pieces;
     std::wstring::size_type start = 0;
     for (std::wstring::size_type end; (end = text.find(L';', start)) != std::wstring::npos; start = end + 1)
-        pieces.push_back(trimBlanks(text.substr(start, end - start)));
+        pieces.push_back(PocoWrapper::trimBlanks(text.substr(start, end - start)));
     if (start < text.size())
-        pieces.push_back(trimBlanks(text.substr(start)));
+        pieces.push_back(PocoWrapper::trimBlanks(text.substr(start)));
     return pieces;
 }

@@ -5,9 +5,9 @@
 #include <map>
 #include <string>
 
-#include "core/IActionContext.h"
+#include "host/ActionContextBase.h"
 
-class QuietContext : public IActionContext {
+class QuietContext : public ActionContextBase {
 public:
     typedef std::map<std::wstring, std::wstring> Values;
 
@@ -23,13 +23,6 @@ public:
         return boost::shared_ptr<std::wstring>(new std::wstring(found == properties.end() ? L"" : found->second));
     }
     void SetProperty(const std::wstring& name, const std::wstring& value) { properties[name] = value; }
-    void HostOperation4() {}
-    void HostOperation5() {}
-    void HostOperation6() {}
-    void HostOperation7() {}
-    void HostOperation8() {}
-    void HostOperation9() {}
-    void HostOperation10() {}
     std::wstring FormatString(const std::wstring& text, const std::wstring&) { return text; }
 
     Values arguments;

@@ -7,7 +7,7 @@
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 
-#include "ThrowingContext.h"
+#include "support/ThrowingContext.h"
 
 namespace {
 const wchar_t* const kKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";

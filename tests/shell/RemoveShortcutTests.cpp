@@ -6,7 +6,7 @@
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 
-#include "ThrowingContext.h"
+#include "support/ThrowingContext.h"
 
 namespace {
 class RemoveShortcutTest : public ::testing::Test {
