@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <Poco/Message.h>
+
 #include "PocoWrapper/String.h"
 #include "RobustnessHarness.h"
 #include "UiTextExpectations.h"
@@ -212,10 +214,10 @@ TEST_F(UiTextRobustness, TranslateStringExportReportsTheFileAndStillTranslates)
         // when nothing was loaded, then the not-found error.
         std::vector<ExpectedLine> expectedLines = expected.lines;
         if (!expected.loads) {
-            ExpectedLine warning = { 4, "BasicStringLib: UI text not loaded." };
+            ExpectedLine warning = { Poco::Message::PRIO_WARNING, "BasicStringLib: UI text not loaded." };
             expectedLines.push_back(warning);
         }
-        ExpectedLine notFound = { 3, "Error: Identifier not found in lookup: #Missing.Id#" };
+        ExpectedLine notFound = { Poco::Message::PRIO_ERROR, "Error: Identifier not found in lookup: #Missing.Id#" };
         expectedLines.push_back(notFound);
         ASSERT_EQ("", CompareLines(expectedLines, lines));
     }
