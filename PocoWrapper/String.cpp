@@ -155,6 +155,14 @@ std::wstring trim(const std::wstring& text)
     return text.substr(first, last - first);
 }
 
+std::wstring trimBlanks(const std::wstring& text)
+{
+    const std::wstring::size_type first = text.find_first_not_of(L' ');
+    if (first == std::wstring::npos)
+        return std::wstring();
+    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+
 std::wstring toLower(const std::wstring& text)
 {
     return toWide(Poco::UTF8::toLower(toUtf8(text)));

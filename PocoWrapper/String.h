@@ -28,6 +28,8 @@ std::wstring format(const std::wstring& fmt, const Poco::Any& value1, const Poco
                     const Poco::Any& value3, const Poco::Any& value4);
 
 std::wstring trim(const std::wstring& text);
+// Copy without leading and trailing blanks (U+0020 only; tabs stay).
+std::wstring trimBlanks(const std::wstring& text);
 std::wstring toLower(const std::wstring& text);
 
 // Replaces every occurrence of from at or after start; replaced text is not

@@ -2,7 +2,7 @@
 #include <map>
 #include <string>
 
-#include "core/IActionContext.h"
+#include "host/ActionContextBase.h"
 
 #include "Output.h"
 #include "PropertyExpansion.h"
@@ -10,7 +10,7 @@
 // The action context the host hands to an action: arguments for this call,
 // properties that live for the whole run, and every log line and property
 // change sent to the output.
-class HostContext : public IActionContext {
+class HostContext : public ActionContextBase {
 public:
     typedef PropertyValues Values;
 
@@ -23,13 +23,6 @@ public:
     void Log(int level, const std::wstring& message);
     boost::shared_ptr<std::wstring> GetArg(const std::wstring& name);
     void SetProperty(const std::wstring& name, const std::wstring& value);
-    void HostOperation4() {}
-    void HostOperation5() {}
-    void HostOperation6() {}
-    void HostOperation7() {}
-    void HostOperation8() {}
-    void HostOperation9() {}
-    void HostOperation10() {}
     std::wstring FormatString(const std::wstring& text, const std::wstring& second);
 
 private:

@@ -86,7 +86,10 @@ private:
 int runWithFolder(const ActionLibrary& library, const PlanAction& action, const std::wstring& folder,
                   HostContext::Values& properties, Output& output)
 {
-    HostContext::Values arguments = action.arguments;
+    // Plan arguments may refer to properties set by earlier steps.
+    HostContext::Values arguments;
+    for (HostContext::Values::const_iterator it = action.arguments.begin(); it != action.arguments.end(); ++it)
+        arguments[it->first] = ExpandProperties(it->second, properties, KeepUnknownReferences);
     arguments[kInvocationDataDir] = folder;
     return RunAction(library, action.action, arguments, properties, output);
 }

@@ -27,7 +27,9 @@ struct Plan {
 Plan ParsePlan(const std::string& text, const std::string& name);
 Plan ReadPlan(const std::wstring& path);
 
-// Runs the steps in order. Every step gets its own invocation-data folder
+// Runs the steps in order. A step's argument values have every [NAME] of a
+// known property replaced by its value at the time the step runs; other
+// bracketed text stays as written. Every step gets its own invocation-data folder
 // ("$action.invocationdata.dir"), which its rollback twin shares. When a
 // step fails (status 1) or lets an exception out, the twins of that step and
 // of every step before it run, newest first, and the plan stops with that

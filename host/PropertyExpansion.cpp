@@ -1,6 +1,6 @@
 #include "PropertyExpansion.h"
 
-std::wstring ExpandProperties(const std::wstring& text, const PropertyValues& properties)
+std::wstring ExpandProperties(const std::wstring& text, const PropertyValues& properties, UnknownReferences unknown)
 {
     std::wstring result;
     std::wstring::size_type pos = 0;
@@ -15,6 +15,8 @@ std::wstring ExpandProperties(const std::wstring& text, const PropertyValues& pr
         PropertyValues::const_iterator found = properties.find(text.substr(open + 1, close - open - 1));
         if (found != properties.end())
             result += found->second;
+        else if (unknown == KeepUnknownReferences)
+            result.append(text, open, close - open + 1);
         pos = close + 1;
     }
 }

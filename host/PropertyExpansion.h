@@ -4,6 +4,12 @@
 
 typedef std::map<std::wstring, std::wstring> PropertyValues;
 
-// Expands every [NAME] from the properties; an unknown name expands to
-// nothing, and a '[' without a closing ']' is kept as it is.
-std::wstring ExpandProperties(const std::wstring& text, const PropertyValues& properties);
+enum UnknownReferences {
+    DropUnknownReferences, // [UNKNOWN] expands to nothing
+    KeepUnknownReferences, // [UNKNOWN] stays as written
+};
+
+// Expands every [NAME] from the properties. A '[' without a closing ']' is
+// kept as it is.
+std::wstring ExpandProperties(const std::wstring& text, const PropertyValues& properties,
+                              UnknownReferences unknown = DropUnknownReferences);

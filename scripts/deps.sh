@@ -11,7 +11,8 @@ mkdir -p "$deps"
 
 need_apt=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-packages=(wine wine64 wine32:i386 g++-mingw-w64-i686-posix cmake ninja-build make
+# The 64-bit C compiler builds the 64-bit copy of a test probe program.
+packages=(wine wine64 wine32:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix cmake ninja-build make
           libboost-dev librapidxml-dev googletest nlohmann-json3-dev wixl msitools
           dpkg-dev xz-utils python3)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

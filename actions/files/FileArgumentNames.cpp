@@ -3,7 +3,6 @@
 namespace FileArgumentNames {
 const std::wstring Debug(L"$debug");
 const std::wstring DuAction(L"$du$action");
-const std::wstring DuDir(L"$du.dir");
 const std::wstring InvocationDataDir(L"$action.invocationdata.dir");
 
 const std::wstring File(L"File");

@@ -3,10 +3,9 @@
 
 // Argument names of the file actions, built once when the library loads.
 namespace FileArgumentNames {
-// Host-supplied names.
+// Host-supplied names; "$du.dir" is the one of DuArgumentNames.
 extern const std::wstring Debug;
 extern const std::wstring DuAction;
-extern const std::wstring DuDir;
 extern const std::wstring InvocationDataDir;
 
 // Text replacement.

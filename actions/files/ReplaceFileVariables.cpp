@@ -27,7 +27,7 @@ struct PreparedEntry {
     // The log line for a line in which `count` occurrences were replaced.
     // Only the count changes from line to line, so each text is formatted
     // once.
-    const std::wstring& replacedLine(int count, const std::wstring& filePath) const
+    const std::wstring& replacedLine(int count, const std::wstring& filePath)
     {
         std::wstring& text = replacedLines[count];
         if (text.empty())
@@ -41,11 +41,11 @@ struct PreparedEntry {
     bool empty;
     std::wstring shownSearch;
     std::wstring shownReplacement;
-    mutable std::map<int, std::wstring> replacedLines;
+    std::map<int, std::wstring> replacedLines;
 };
 
 void replaceInLines(ILogger& logger, const std::wstring& filePath, const std::wstring& tempPath,
-                    const std::vector<PreparedEntry>& entries)
+                    std::vector<PreparedEntry>& entries)
 {
     LineReader input(filePath);
     logger.Log(LogLevelInfo, L"Output File will be UTF-8 Encoded");
@@ -54,7 +54,7 @@ void replaceInLines(ILogger& logger, const std::wstring& filePath, const std::ws
     while (input.next(line)) {
         if (!line.empty() && line[line.size() - 1] == '\r')
             line.erase(line.size() - 1);
-        for (const PreparedEntry& entry : entries) {
+        for (PreparedEntry& entry : entries) {
             if (entry.empty) {
                 logger.Log(LogLevelError, L"Empty search string - replacement skipped.");
                 continue;

@@ -6,6 +6,7 @@
 
 #include "FileArgumentNames.h"
 #include "PocoWrapper/File.h"
+#include "actions/du/DuArgumentNames.h"
 
 namespace {
 const wchar_t* const kInstall = L"install";
@@ -38,7 +39,7 @@ VERRAND_ACTION(CopyUserConfigFile)
     const std::wstring sourceName = arg(*context, FileArgumentNames::SrcFileName);
     const std::wstring destDir = arg(*context, FileArgumentNames::DestDirName);
     const std::wstring destName = arg(*context, FileArgumentNames::DestFileName);
-    const std::wstring duDir = arg(*context, FileArgumentNames::DuDir);
+    const std::wstring duDir = arg(*context, DuArgumentNames::DuDir);
 
     PocoWrapper::File destFolder(destDir);
     if (!destFolder.exists())

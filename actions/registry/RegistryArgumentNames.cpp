@@ -9,5 +9,4 @@ const std::wstring RegistryPath(L"RegistryPath");
 const std::wstring RegistryValueName(L"RegistryValueName");
 const std::wstring RegistryValueData(L"RegistryValueData");
 const std::wstring RegistryType(L"RegistryType");
-const std::wstring PerUser(L"PerUser");
 }

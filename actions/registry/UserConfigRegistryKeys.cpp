@@ -8,6 +8,7 @@
 #include "RegistryArgumentNames.h"
 #include "ScopedRegistryKey.h"
 #include "UserConfigRegistry.h"
+#include "actions/du/DuArgumentNames.h"
 #include "actions/files/FileArgumentNames.h"
 
 namespace {
@@ -51,7 +52,7 @@ VERRAND_ACTION(CreateUserConfigRegistryKey)
     const std::wstring valueName = *context->GetArg(RegistryArgumentNames::RegistryValueName);
     const std::wstring valueData = *context->GetArg(RegistryArgumentNames::RegistryValueData);
     const std::wstring type = *context->GetArg(RegistryArgumentNames::RegistryType);
-    const std::wstring perUser = *context->GetArg(RegistryArgumentNames::PerUser);
+    const std::wstring perUser = *context->GetArg(DuArgumentNames::PerUser);
 
     const RegistryLocation location = SplitRegistryPath(registryPath);
     HKEY root = 0;
@@ -79,7 +80,7 @@ VERRAND_ACTION(RemoveUserConfigRegistryKey)
     }
     const std::wstring registryPath = *context->GetArg(RegistryArgumentNames::RegistryPath);
     const std::wstring valueName = *context->GetArg(RegistryArgumentNames::RegistryValueName);
-    const std::wstring perUser = *context->GetArg(RegistryArgumentNames::PerUser);
+    const std::wstring perUser = *context->GetArg(DuArgumentNames::PerUser);
 
     const RegistryLocation location = SplitRegistryPath(registryPath);
     HKEY root = 0;

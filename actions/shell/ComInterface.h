@@ -28,6 +28,17 @@ boost::shared_ptr<T> HoldInterface(T* object)
     }
 }
 
+// A new in-process object of class clsid seen through interface iid, or an
+// empty holder.
+template <class T>
+boost::shared_ptr<T> CreateInProcess(const CLSID& clsid, const IID& iid)
+{
+    void* created = 0;
+    if (FAILED(CoCreateInstance(clsid, 0, CLSCTX_INPROC_SERVER, iid, &created)) || !created)
+        return boost::shared_ptr<T>();
+    return HoldInterface(static_cast<T*>(created));
+}
+
 // A new reference to the interface iid of object, or an empty holder.
 template <class T>
 boost::shared_ptr<T> QueryInterfaceOf(IUnknown* object, const IID& iid)

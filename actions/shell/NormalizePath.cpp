@@ -1,17 +1,9 @@
 #include "NormalizePath.h"
 
+#include "PocoWrapper/String.h"
+
 #include <algorithm>
 #include <vector>
-
-namespace {
-std::wstring trimBlanks(const std::wstring& piece)
-{
-    const std::wstring::size_type first = piece.find_first_not_of(L' ');
-    if (first == std::wstring::npos)
-        return std::wstring();
-    return piece.substr(first, piece.find_last_not_of(L' ') - first + 1);
-}
-}
 
 std::wstring NormalizePath(const std::wstring& path)
 {
@@ -25,7 +17,7 @@ std::wstring NormalizePath(const std::wstring& path)
         if (end == std::wstring::npos)
             end = text.size();
         if (end > start)
-            pieces.push_back(trimBlanks(text.substr(start, end - start)));
+            pieces.push_back(PocoWrapper::trimBlanks(text.substr(start, end - start)));
         start = end + 1;
     }
     if (pieces.empty())

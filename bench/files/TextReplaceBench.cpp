@@ -12,45 +12,13 @@
 
 #include "core/IActionContext.h"
 #include "support/BenchReport.h"
+#include "support/QuietContext.h"
 
 namespace {
 typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 
 const size_t kLines = 1500000;
 const int kRuns = 3;
-
-// Serves the arguments and counts the log lines instead of keeping them.
-class CountingContext : public IActionContext {
-public:
-    explicit CountingContext(const std::wstring& file) : file(file), lines(0) {}
-    void Log(int, const std::wstring&) { ++lines; }
-    boost::shared_ptr<std::wstring> GetArg(const std::wstring& name)
-    {
-        std::wstring value;
-        if (name == L"File")
-            value = file;
-        else if (name == L"SearchWord")
-            value = L"INSTALLDIR";
-        else if (name == L"ReplaceWord")
-            value = L"C:\\Program Files\\Example App\\";
-        else if (name == L"Attributes")
-            value = L"6";
-        return boost::shared_ptr<std::wstring>(new std::wstring(value));
-    }
-    void SetProperty(const std::wstring&, const std::wstring&) {}
-    void HostOperation4() {}
-    void HostOperation5() {}
-    void HostOperation6() {}
-    void HostOperation7() {}
-    void HostOperation8() {}
-    void HostOperation9() {}
-    void HostOperation10() {}
-    std::wstring FormatString(const std::wstring& text, const std::wstring&) { return text; }
-    virtual ~CountingContext() {}
-
-    std::wstring file;
-    size_t lines;
-};
 
 std::wstring tempFolder()
 {
@@ -117,7 +85,12 @@ int main()
     for (int run = 0; run < kRuns; ++run) {
         const double c = SecondsOf([&] { CopyFileW(source.c_str(), copy.c_str(), FALSE); });
         CopyFileW(source.c_str(), edited.c_str(), FALSE);
-        boost::shared_ptr<CountingContext> context(new CountingContext(edited));
+        QuietContext::Values arguments;
+        arguments[L"File"] = edited;
+        arguments[L"SearchWord"] = L"INSTALLDIR";
+        arguments[L"ReplaceWord"] = L"C:\\Program Files\\Example App\\";
+        arguments[L"Attributes"] = L"6";
+        boost::shared_ptr<QuietContext> context(new QuietContext(arguments));
         const double r = SecondsOf([&] { status = replace(context); });
         logLines = context->lines;
         if (run == 0 || c < copySeconds)

@@ -8,7 +8,7 @@
 #include <windows.h>
 #include <msi.h>
 
-#include "shell/ThrowingContext.h"
+#include "support/ThrowingContext.h"
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"

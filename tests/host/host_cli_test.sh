@@ -70,6 +70,15 @@ out=$(host --json --dll "$sample" plan "$(winepath -w "$WINEPREFIX/plan.json")")
 expect "plan stops at the first step that does not return 0" \
     '[ $rc -eq 5 ] && [ $(grep -c "\"event\":\"result\"" <<<"$out") -eq 1 ] && ! grep -q ThrowStandard <<<"$out"'
 
+# Plan arguments see the properties earlier steps set; unknown references stay.
+cat >"$WINEPREFIX/expand.json" <<'PLAN'
+{"properties": {"Greeting": "hi"},
+ "steps": [{"action": "Touch", "args": {"Name": "[Greeting] [Nobody] [$action.invocationdata.dir"}}]}
+PLAN
+out=$(host --dll "$sample" plan "$(winepath -w "$WINEPREFIX/expand.json")"); rc=$?
+expect "plan arguments expand known properties only" \
+    'grep -qxF "[info] touched hi [Nobody] [\$action.invocationdata.dir" <<<"$(tr -d "\r" <<<"$out")"'
+
 # Rollback twins: newest first, each in the folder its step used, the failing
 # step's own twin included; later steps never run.
 cat >"$WINEPREFIX/rollback.json" <<'PLAN'

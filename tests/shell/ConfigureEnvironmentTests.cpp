@@ -7,7 +7,7 @@
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 
-#include "ThrowingContext.h"
+#include "support/ThrowingContext.h"
 
 namespace {
 const wchar_t* const kKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
@@ -254,14 +254,6 @@ TEST_F(ConfigureEnvironmentTest, CrashIsReportedAsFailure)
     EXPECT_EQ(4, throwing->lines[1].level);
     EXPECT_EQ(L"ConfigureEnvironment crashed", throwing->lines[1].text);
     EXPECT_EQ(1, throwing.use_count());
-}
-
-TEST(EnvironmentBroadcast, WordsAreOneTrueYesInAnyCaseUntrimmed)
-{
-    for (const wchar_t* word : { L"1", L"true", L"TRUE", L"yes", L"YES", L"yEs" })
-        EXPECT_TRUE(IsBroadcastWord(word)) << Narrow(word);
-    for (const wchar_t* word : { L"on", L" yes", L"yes ", L"", L"01", L"y", L"false" })
-        EXPECT_FALSE(IsBroadcastWord(word)) << Narrow(word);
 }
 
 TEST(EnvironmentBroadcast, TimeoutFallsBackTo5000WhenItDoesNotParse)

@@ -1,6 +1,9 @@
 // CreateShortcut through the real export, checked in the saved files.
 #include <thread>
 
+#include <windows.h>
+#include <objbase.h>
+
 #include <gtest/gtest.h>
 
 #include "support/ActionLibrary.h"
@@ -208,9 +211,9 @@ TEST_F(CreateShortcutTest, OnlyLowerCaseWebPrefixesAtTheStartMakeUrlFiles)
 TEST_F(CreateShortcutTest, FolderThatCannotBeMadeFailsTheAction)
 {
     WriteBytes(temp.file(L"file.txt"), "x");
-    context->arguments[L"linkFullPath"] = temp.path() + L"\\file.txt\\App.lnk";
+    context->arguments[L"linkFullPath"] = temp.path() + L"\\file.txt\\Menu\\App.lnk";
     EXPECT_EQ(1, run());
-    EXPECT_EQ(L"Couldn't create folder: " + temp.path() + L"\\file.txt\\", context->lines.back().text);
+    EXPECT_EQ(L"Couldn't create folder: " + temp.path() + L"\\file.txt\\Menu\\", context->lines.back().text);
     EXPECT_EQ(4, context->lines.back().level);
 }
 

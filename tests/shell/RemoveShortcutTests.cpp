@@ -6,7 +6,7 @@
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 
-#include "ThrowingContext.h"
+#include "support/ThrowingContext.h"
 
 namespace {
 class RemoveShortcutTest : public ::testing::Test {
@@ -84,6 +84,21 @@ TEST_F(RemoveShortcutTest, PiecesOfThePathAreTrimmedBeforeDeleting)
     EXPECT_EQ(0, run(temp.path() + L"\\ Menu \\App.lnk "));
     EXPECT_TRUE(context->HasLine(L" Remove link file: " + temp.path() + L"\\Menu\\App.lnk", 2));
     EXPECT_FALSE(PathExists(temp.path() + L"\\Menu"));
+}
+
+TEST_F(RemoveShortcutTest, OtherFolderErrorStopsTheWalkWithItsCode)
+{
+    // A doubled separator stays in the path, so the folder comes up twice:
+    // once with a trailing separator, and then, already gone, without.
+    makeFolders(temp.path() + L"\\P");
+    WriteBytes(temp.path() + L"\\P\\App.lnk", "L");
+    EXPECT_EQ(0, run(temp.path() + L"\\P\\\\App.lnk"));
+    EXPECT_FALSE(PathExists(temp.path() + L"\\P"));
+    const std::vector<std::wstring> texts = context->Texts();
+    ASSERT_GE(texts.size(), 4u);
+    EXPECT_EQ(L" Remove directory: " + temp.path() + L"\\P\\", texts[texts.size() - 4]);
+    EXPECT_EQ(L" Remove directory: " + temp.path() + L"\\P", texts[texts.size() - 3]);
+    EXPECT_EQ(L"Failed to remove directory. Error code: 2", texts[texts.size() - 2]);
 }
 
 TEST_F(RemoveShortcutTest, LinkAlreadyGoneIsReportedAndNoFolderIsTouched)

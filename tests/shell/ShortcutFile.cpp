@@ -3,6 +3,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include <windows.h>
+#include <objbase.h>
+
 #include <intshcut.h>
 #include <isguids.h>
 #include <shlobj.h>

@@ -10,7 +10,7 @@
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 
-#include "ThrowingContext.h"
+#include "support/ThrowingContext.h"
 
 namespace {
 const std::vector<std::wstring> kPropertyOrder = {

@@ -7,14 +7,14 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "core/IActionContext.h"
+#include "host/ActionContextBase.h"
 
 struct LogLine {
     int level;
     std::wstring text;
 };
 
-class RecordingContext : public IActionContext {
+class RecordingContext : public ActionContextBase {
 public:
     typedef std::map<std::wstring, std::wstring> Values;
 
@@ -28,13 +28,6 @@ public:
     void Log(int level, const std::wstring& message);
     boost::shared_ptr<std::wstring> GetArg(const std::wstring& name);
     void SetProperty(const std::wstring& name, const std::wstring& value);
-    void HostOperation4() {}
-    void HostOperation5() {}
-    void HostOperation6() {}
-    void HostOperation7() {}
-    void HostOperation8() {}
-    void HostOperation9() {}
-    void HostOperation10() {}
     std::wstring FormatString(const std::wstring& text, const std::wstring& second);
 
     Values arguments;

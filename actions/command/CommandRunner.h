@@ -1,0 +1,18 @@
+#pragma once
+// The command runner behind every action of the RunCommand family.
+#include <boost/shared_ptr.hpp>
+
+#include "core/CString.h"
+#include "core/IActionContext.h"
+
+// Runs commandLine with the runner options read from the context (echo and
+// masking, window, WOW64 redirection, waiting, shell launch, environment
+// settings; retry count and interval only when allowRetries). *exitCode gets
+// the command's exit code when one is obtained and keeps its value otherwise.
+// Always returns 0: the outcome is in *exitCode and in the log.
+int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString commandLine, int* exitCode,
+                       bool allowRetries);
+
+// The wait between two attempts in milliseconds, for an interval in seconds:
+// none for a negative interval, and never the endless wait.
+unsigned long RetryWaitMilliseconds(int seconds);

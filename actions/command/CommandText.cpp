@@ -1,0 +1,45 @@
+#include "CommandText.h"
+
+#include <sstream>
+
+#include <Poco/StringTokenizer.h>
+
+#include "PocoWrapper/String.h"
+#include "PocoWrapper/StringTokenizer.h"
+#include "core/CString.h"
+
+bool StringToInt(const std::wstring& text, int& value)
+{
+    std::wistringstream stream(text);
+    int number = 0;
+    if (!(stream >> number))
+        return false;
+    value = number;
+    return true;
+}
+
+bool IsYesWord(const std::wstring& value)
+{
+    const CString word(value);
+    return word.CompareNoCase(L"true") == 0 || word.CompareNoCase(L"yes") == 0 || word.CompareNoCase(L"1") == 0;
+}
+
+std::vector<std::wstring> SplitTransactionKinds(const std::wstring& text)
+{
+    const PocoWrapper::StringTokenizer tokens(text, L"|", Poco::StringTokenizer::TOK_IGNORE_EMPTY);
+    std::vector<std::wstring> kinds;
+    for (std::size_t i = 0; i < tokens.count(); ++i)
+        kinds.push_back(tokens[i]);
+    return kinds;
+}
+
+std::vector<std::wstring> SplitCodeList(const std::wstring& text)
+{
+    std::vector<std::wstring> pieces;
+    std::wstring::size_type start = 0;
+    for (std::wstring::size_type end; (end = text.find(L';', start)) != std::wstring::npos; start = end + 1)
+        pieces.push_back(PocoWrapper::trimBlanks(text.substr(start, end - start)));
+    if (start < text.size())
+        pieces.push_back(PocoWrapper::trimBlanks(text.substr(start)));
+    return pieces;
+}

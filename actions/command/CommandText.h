@@ -1,0 +1,23 @@
+#pragma once
+// Text rules shared by the command actions: their number reader, their
+// narrow yes-word test and the two list formats of their arguments.
+#include <string>
+#include <vector>
+
+// Reads a decimal int after optional leading white space, stopping at the
+// first character that does not belong to the number ("12abc" gives 12).
+// Returns false, leaving value untouched, when the text does not begin with a
+// number or the number does not fit an int.
+bool StringToInt(const std::wstring& text, int& value);
+
+// "true", "yes" or "1" without regard to case; nothing is trimmed.
+bool IsYesWord(const std::wstring& value);
+
+// Transaction kinds separated by "|"; empty pieces are dropped, nothing is
+// trimmed.
+std::vector<std::wstring> SplitTransactionKinds(const std::wstring& text);
+
+// Codes or values separated by ";". Each piece loses its surrounding blanks
+// (spaces only). Empty pieces between two ";" keep their place; the text after
+// the last ";" is a piece only when it is not empty before trimming.
+std::vector<std::wstring> SplitCodeList(const std::wstring& text);

@@ -1,0 +1,261 @@
+// CreateShortcut: writes a shell link (.lnk) through the shell-link object,
+// or an Internet shortcut (.url) when the target is a web address.
+#include <string>
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <intshcut.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <Poco/Exception.h>
+
+#include "core/Action.h"
+#include "core/TrueFalseWords.h"
+#include "PocoWrapper/File.h"
+#include "PocoWrapper/String.h"
+
+#include "ComInterface.h"
+#include "NormalizePath.h"
+#include "RunAsUserFlag.h"
+#include "ShellArgumentNames.h"
+#include "ShortcutTarget.h"
+
+namespace {
+const CLSID kShellLinkClass = { 0x00021401, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
+const IID kShellLinkW = { 0x000214F9, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
+const CLSID kInternetShortcutClass = { 0xFBF23B40, 0xE3F0, 0x101B, { 0x84, 0x88, 0x00, 0xAA, 0x00, 0x3E, 0x56, 0xF8 } };
+const IID kUniformResourceLocatorW = { 0xCABB0DA0, 0xDA57, 0x11CF, { 0x99, 0x74, 0x00, 0x20, 0xAF, 0xD7, 0x97, 0x62 } };
+const IID kShellLinkDataList = { 0x45E2B4AE, 0xB1C3, 0x11D0, { 0xB9, 0x2F, 0x00, 0xA0, 0xC9, 0x03, 0x12, 0xE1 } };
+const IID kPersistFile = { 0x0000010B, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
+
+const wchar_t* const kInternetShortcutSection = L"InternetShortcut";
+
+struct ShortcutArguments {
+    std::wstring linkFullPath;
+    std::wstring pathToTarget;
+    std::wstring arguments;
+    std::wstring description;
+    std::wstring iconPath;
+    std::wstring iconIndex;
+    std::wstring runAsUser;
+    std::wstring showCmd;
+    std::wstring workingDir;
+    std::wstring runAction;
+};
+
+ShortcutArguments readArguments(IActionContext& context)
+{
+    ShortcutArguments arguments;
+    arguments.linkFullPath = *context.GetArg(ShellArgumentNames::LinkFullPath);
+    arguments.pathToTarget = *context.GetArg(ShellArgumentNames::PathToTarget);
+    arguments.arguments = *context.GetArg(ShellArgumentNames::Arguments);
+    arguments.description = *context.GetArg(ShellArgumentNames::Description);
+    arguments.iconPath = *context.GetArg(ShellArgumentNames::IconPath);
+    arguments.iconIndex = *context.GetArg(ShellArgumentNames::IconIndex);
+    arguments.runAsUser = *context.GetArg(ShellArgumentNames::RunAsUser);
+    arguments.showCmd = *context.GetArg(ShellArgumentNames::ShowCmd);
+    arguments.workingDir = *context.GetArg(ShellArgumentNames::WorkingDir);
+    arguments.runAction = *context.GetArg(ShellArgumentNames::RunAction);
+    return arguments;
+}
+
+// Builds and saves one shortcut. Every failure is logged as one error line
+// and makes write() return false. The COM objects go with the writer.
+class ShortcutWriter {
+public:
+    ShortcutWriter(IActionContext& context, const ShortcutArguments& arguments)
+        : m_context(context), m_arguments(arguments), m_iconForWebShortcut(false), m_iconIndex(0),
+          m_settingsLeftOut(false)
+    {
+    }
+
+    bool write()
+    {
+        const std::wstring linkPath = ToBackslashForm(NormalizePath(m_arguments.linkFullPath));
+        m_context.Log(LogLevelInfo, L"Creating link, location:  " + linkPath);
+
+        const std::wstring folder = linkPath.substr(0, linkPath.rfind(L'\\') + 1);
+        if (!PocoWrapper::File(folder).createDirectories()) {
+            m_context.Log(LogLevelError, L"Couldn't create folder: " + folder);
+            return false;
+        }
+
+        m_savePath = linkPath;
+        m_linkArguments = m_arguments.arguments;
+        const bool created = IsWebTarget(m_arguments.pathToTarget) ? createWebShortcut() : createShellLink();
+        return created && applySettings() && save() && finishWebShortcut();
+    }
+
+private:
+    bool fail(const wchar_t* line)
+    {
+        m_context.Log(LogLevelError, line);
+        return false;
+    }
+
+    bool createWebShortcut()
+    {
+        boost::shared_ptr<IUniformResourceLocatorW> locator =
+            CreateInProcess<IUniformResourceLocatorW>(kInternetShortcutClass, kUniformResourceLocatorW);
+        if (!locator)
+            return fail(L"Couldn't get IUniformResourceLocator instance");
+        m_object = locator;
+        if (FAILED(locator->SetURL(m_arguments.pathToTarget.c_str(), IURL_SETURL_FL_USE_DEFAULT_PROTOCOL)))
+            return fail(L"Couldn't set URL");
+
+        // Some shells' Internet-shortcut objects hand out no IShellLinkW. The
+        // URL is what matters: such a shortcut is saved through the object's
+        // own IPersistFile, with the icon written into the file afterwards.
+        m_link = QueryInterfaceOf<IShellLinkW>(m_object.get(), kShellLinkW);
+
+        PocoWrapper::replaceInPlace(m_savePath, ShellLinkExtension, WebShortcutExtension);
+        m_linkArguments.clear();
+        return true;
+    }
+
+    bool createShellLink()
+    {
+        m_link = CreateInProcess<IShellLinkW>(kShellLinkClass, kShellLinkW);
+        if (!m_link)
+            return fail(L"Couldn't get IShellLink instance");
+        m_object = m_link;
+        if (FAILED(m_link->SetPath(m_arguments.pathToTarget.c_str())))
+            return fail(L"Couldn't set path to target");
+        return true;
+    }
+
+    bool parseNumber(const std::wstring& text, const std::wstring& failureLine, int& value)
+    {
+        try {
+            value = PocoWrapper::parse(text);
+            return true;
+        } catch (const Poco::SyntaxException&) {
+            m_context.Log(LogLevelError, failureLine + text);
+            return false;
+        }
+    }
+
+    typedef HRESULT (STDMETHODCALLTYPE IShellLinkW::*TextSetting)(LPCWSTR);
+
+    // An empty value is no setting. Without IShellLinkW the setting cannot
+    // be applied and is only remembered for the report.
+    bool applyText(TextSetting setting, const std::wstring& value, const wchar_t* failureLine)
+    {
+        if (value.empty())
+            return true;
+        if (!m_link) {
+            m_settingsLeftOut = true;
+            return true;
+        }
+        if (FAILED(((*m_link).*setting)(value.c_str())))
+            return fail(failureLine);
+        return true;
+    }
+
+    bool applySettings()
+    {
+        if (!applyText(&IShellLinkW::SetArguments, m_linkArguments, L"Couldn't set args") ||
+            !applyText(&IShellLinkW::SetDescription, m_arguments.description, L"Couldn't set description"))
+            return false;
+
+        if (!m_arguments.iconPath.empty() && !applyIcon())
+            return false;
+
+        if (IsTrueWord(m_arguments.runAsUser)) {
+            boost::shared_ptr<IShellLinkDataList> dataList =
+                QueryInterfaceOf<IShellLinkDataList>(m_object.get(), kShellLinkDataList);
+            if (!dataList)
+                return fail(L"Couldn't get IShellLinkDataList interface");
+            if (const wchar_t* failure = AddRunAsUserFlag(*dataList))
+                return fail(failure);
+        }
+
+        if (!m_arguments.showCmd.empty()) {
+            int showCmd = 0;
+            if (!parseNumber(m_arguments.showCmd, L"Expecting an int for showCmd, got: ", showCmd))
+                return false;
+            if (!m_link)
+                m_settingsLeftOut = true;
+            else if (FAILED(m_link->SetShowCmd(showCmd)))
+                return fail(L"Couldn't set show cmd");
+        }
+
+        return applyText(&IShellLinkW::SetWorkingDirectory, m_arguments.workingDir, L"Couldn't set working dir");
+    }
+
+    // A missing icon file is only reported; the shortcut goes without icon.
+    bool applyIcon()
+    {
+        if (!PathFileExistsW(m_arguments.iconPath.c_str())) {
+            m_context.Log(LogLevelError, L"Icon doesn't exist: " + m_arguments.iconPath);
+            return true;
+        }
+        if (!parseNumber(m_arguments.iconIndex, L"Expecting an int for iconIndex, got: ", m_iconIndex))
+            return false;
+        if (!m_link) {
+            m_iconForWebShortcut = true;
+            return true;
+        }
+        if (FAILED(m_link->SetIconLocation(m_arguments.iconPath.c_str(), m_iconIndex)))
+            return fail(L"Couldn't set icon location");
+        return true;
+    }
+
+    bool save()
+    {
+        boost::shared_ptr<IPersistFile> file = QueryInterfaceOf<IPersistFile>(m_object.get(), kPersistFile);
+        if (!file)
+            return fail(L"Couldn't get IPersistFile instance");
+        m_context.Log(LogLevelInfo, L"Saving shortcut file. Path = " + m_savePath);
+        if (FAILED(file->Save(m_savePath.c_str(), FALSE)))
+            return fail(L"Couldn't save shortcut file");
+        return true;
+    }
+
+    // For an Internet shortcut saved without IShellLinkW: the icon goes into
+    // the file's own entries, and settings a .url cannot hold are reported.
+    bool finishWebShortcut()
+    {
+        if (m_iconForWebShortcut) {
+            const std::wstring index = PocoWrapper::formatNumber(m_iconIndex);
+            if (!WritePrivateProfileStringW(kInternetShortcutSection, L"IconFile", m_arguments.iconPath.c_str(),
+                                            m_savePath.c_str()) ||
+                !WritePrivateProfileStringW(kInternetShortcutSection, L"IconIndex", index.c_str(),
+                                            m_savePath.c_str()))
+                return fail(L"Couldn't set icon location");
+        }
+        if (m_settingsLeftOut)
+            m_context.Log(LogLevelInfo, L"Internet shortcut saved without link settings");
+        return true;
+    }
+
+    IActionContext& m_context;
+    const ShortcutArguments& m_arguments;
+    boost::shared_ptr<IUnknown> m_object;
+    // Empty only for an Internet-shortcut object that refuses IShellLinkW.
+    boost::shared_ptr<IShellLinkW> m_link;
+    std::wstring m_savePath;
+    std::wstring m_linkArguments;
+    bool m_iconForWebShortcut;
+    int m_iconIndex;
+    bool m_settingsLeftOut;
+};
+}
+
+VERRAND_ACTION(CreateShortcut)
+{
+    ComApartment com;
+    if (!com.initialised()) {
+        context->Log(LogLevelError, L"Couldn't init COM");
+        return ActionFailed;
+    }
+    const ShortcutArguments arguments = readArguments(*context);
+    if (arguments.runAction != L"1") {
+        context->Log(LogLevelInfo, L"runAction not 1. Skipping...");
+        return ActionDone;
+    }
+    ShortcutWriter writer(*context, arguments);
+    return writer.write() ? ActionDone : ActionFailed;
+}

@@ -1,0 +1,115 @@
+// RemoveShortcut: deletes a shortcut file and then the folders that held it,
+// walking upwards as long as each folder can be removed. Never fails towards
+// the host.
+#include <string>
+
+#include "core/Action.h"
+#include "PocoWrapper/File.h"
+#include "PocoWrapper/StringTokenizer.h"
+
+#include "ShellArgumentNames.h"
+#include "ShortcutTarget.h"
+
+namespace {
+const int kRemoveAttempts = 5;
+const DWORD kRetryPauseMs = 250;
+// The first characters of a path (the "C:\" of a local one) are never
+// examined for a folder to remove.
+const std::wstring::size_type kFirstExaminedIndex = 3;
+
+// A web shortcut is saved as .url; when no file exists under the .lnk name,
+// the .url one is meant.
+std::wstring webShortcutPath(const std::wstring& linkPath)
+{
+    // Nothing exists at an empty path (and Poco refuses to look).
+    if (!linkPath.empty() && PocoWrapper::File(linkPath).exists())
+        return linkPath;
+    std::wstring path(linkPath);
+    const std::wstring::size_type found = path.find(ShellLinkExtension);
+    if (found != std::wstring::npos)
+        path.replace(found, ShellLinkExtension.size(), WebShortcutExtension);
+    return path;
+}
+
+// The path's pieces between backslashes, each trimmed, joined again by
+// single backslashes. Empty pieces keep their place.
+std::wstring rebuildPath(const std::wstring& path)
+{
+    PocoWrapper::StringTokenizer pieces(path, L"\\", Poco::StringTokenizer::TOK_TRIM);
+    std::wstring rebuilt;
+    for (std::size_t i = 0; i < pieces.count(); ++i) {
+        if (i > 0)
+            rebuilt += L'\\';
+        rebuilt += pieces[i];
+    }
+    return rebuilt;
+}
+
+// True when the folder is gone; otherwise error holds the reason. A folder
+// that is not empty yet gets a few more chances.
+bool removeFolder(const std::wstring& folder, DWORD& error)
+{
+    for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
+        if (RemoveDirectoryW(folder.c_str()))
+            return true;
+        error = GetLastError();
+        if (error != ERROR_DIR_NOT_EMPTY)
+            return false;
+        Sleep(kRetryPauseMs);
+    }
+    return false;
+}
+
+void removeEmptiedFolders(IActionContext& context, const std::wstring& linkPath)
+{
+    for (std::wstring::size_type i = linkPath.size(); i-- > kFirstExaminedIndex;) {
+        if (linkPath[i] != L'\\' && linkPath[i] != L'/')
+            continue;
+        const std::wstring folder = linkPath.substr(0, i);
+        context.Log(LogLevelInfo, L" Remove directory: " + folder);
+        DWORD error = 0;
+        if (removeFolder(folder, error))
+            continue;
+        if (error == ERROR_DIR_NOT_EMPTY)
+            context.Log(LogLevelInfo, L"Shortcut directory still contains other shortcuts." + std::to_wstring(error));
+        else
+            context.Log(LogLevelInfo, L"Failed to remove directory. Error code: " + std::to_wstring(error));
+        return;
+    }
+}
+
+void removeShortcut(IActionContext& context)
+{
+    if (*context.GetArg(ShellArgumentNames::RunAction) != L"1") {
+        context.Log(LogLevelInfo, L"runAction not 1. Skipping...");
+        return;
+    }
+    std::wstring linkPath = *context.GetArg(ShellArgumentNames::LinkFullPath);
+    const std::wstring target = *context.GetArg(ShellArgumentNames::PathToTarget);
+    if (IsWebTarget(target))
+        linkPath = webShortcutPath(linkPath);
+
+    linkPath = rebuildPath(linkPath);
+    if (linkPath.empty()) {
+        context.Log(LogLevelError, L" Empty link file");
+    } else {
+        context.Log(LogLevelInfo, L" Remove link file: " + linkPath);
+        if (DeleteFileW(linkPath.c_str()))
+            removeEmptiedFolders(context, linkPath);
+        else
+            context.Log(LogLevelError, L" Cannot remove lik file: " + linkPath);
+    }
+    context.Log(LogLevelInfo, L"RemoveShortcut is done");
+}
+}
+
+VERRAND_ACTION(RemoveShortcut)
+{
+    try {
+        context->Log(LogLevelInfo, L"Running RemoveShortcut");
+        removeShortcut(*context);
+    } catch (...) {
+        context->Log(LogLevelError, L"RemoveShortcut crashed");
+    }
+    return ActionDone;
+}

@@ -1,0 +1,2 @@
+@echo off
+echo Verrand Demo Notes 2.4.0

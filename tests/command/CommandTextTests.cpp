@@ -1,0 +1,105 @@
+// The text rules of the command actions: number reader, yes words, the list
+// formats, the command-line echo and the secret mask.
+#include <climits>
+
+#include <gtest/gtest.h>
+
+#include "actions/command/CommandRunner.h"
+#include "actions/command/CommandText.h"
+#include "actions/command/SecretMask.h"
+#include "support/TestFiles.h"
+
+namespace {
+typedef std::vector<std::wstring> Texts;
+}
+
+TEST(StringToInt, ReadsTheLeadingNumber)
+{
+    int value = 99;
+    EXPECT_TRUE(StringToInt(L"3010", value));
+    EXPECT_EQ(3010, value);
+    EXPECT_TRUE(StringToInt(L" \t-1", value));
+    EXPECT_EQ(-1, value);
+    EXPECT_TRUE(StringToInt(L"12abc", value));
+    EXPECT_EQ(12, value);
+    EXPECT_TRUE(StringToInt(L"+7 ", value));
+    EXPECT_EQ(7, value);
+}
+
+TEST(StringToInt, TextWithoutNumberLeavesTheValue)
+{
+    for (const wchar_t* text : { L"", L" ", L"abc", L"-", L"x12", L"99999999999", L"-99999999999" }) {
+        int value = 30;
+        EXPECT_FALSE(StringToInt(text, value)) << Narrow(text);
+        EXPECT_EQ(30, value) << Narrow(text);
+    }
+}
+
+TEST(IsYesWord, CaseFoldedButNotTrimmed)
+{
+    for (const wchar_t* yes : { L"true", L"TRUE", L"Yes", L"yEs", L"1" })
+        EXPECT_TRUE(IsYesWord(yes)) << Narrow(yes);
+    for (const wchar_t* no : { L"", L" yes", L"yes ", L"on", L"y", L"01", L"false" })
+        EXPECT_FALSE(IsYesWord(no)) << Narrow(no);
+}
+
+TEST(SplitTransactionKinds, DropsEmptyPiecesKeepsBlanks)
+{
+    EXPECT_EQ((Texts{ L"install", L"repair" }), SplitTransactionKinds(L"install|repair"));
+    EXPECT_EQ((Texts{ L"install", L" Repair " }), SplitTransactionKinds(L"|install|| Repair |"));
+    EXPECT_TRUE(SplitTransactionKinds(L"|||").empty());
+    EXPECT_TRUE(SplitTransactionKinds(L"").empty());
+}
+
+TEST(SplitCodeList, KeepsPositionsAndTrimsSpaces)
+{
+    EXPECT_EQ((Texts{ L"0", L"3010", L"1641" }), SplitCodeList(L"0; 3010 ;1641"));
+    EXPECT_EQ((Texts{ L"0", L"", L"1" }), SplitCodeList(L"0;;1"));
+    EXPECT_EQ((Texts{ L"", L"1" }), SplitCodeList(L";1"));
+    // The rest after the last ";" counts only when something is there.
+    EXPECT_EQ((Texts{ L"0", L"1" }), SplitCodeList(L"0;1;"));
+    EXPECT_EQ((Texts{ L"0", L"1", L"" }), SplitCodeList(L"0;1;  "));
+    EXPECT_EQ((Texts{ L"a b" }), SplitCodeList(L"  a b  "));
+    EXPECT_EQ((Texts{ L"\t1" }), SplitCodeList(L"\t1"));
+    EXPECT_TRUE(SplitCodeList(L"").empty());
+}
+
+TEST(CommandLineEcho, FollowsLogCmdLine)
+{
+    const SecretMask none(L"", false);
+    const std::wstring command = L"setup.exe /pw hunter2 /confirm hunter2";
+    EXPECT_EQ(command, CommandLineEcho(command, L"yes", none));
+    EXPECT_EQ(L"", CommandLineEcho(command, L"", none));
+    EXPECT_EQ(L"Yes", CommandLineEcho(command, L"Yes", none));
+    EXPECT_EQ(L"installing the runtime", CommandLineEcho(command, L"installing the runtime", none));
+
+    const SecretMask secret(L"hunter2", false);
+    EXPECT_EQ(L"setup.exe /pw ******** /confirm ********", CommandLineEcho(command, L"yes", secret));
+    EXPECT_EQ(L"password ********", CommandLineEcho(command, L"password hunter2", secret));
+
+    const SecretMask hidden(L"hunter2", true);
+    EXPECT_EQ(L"********", CommandLineEcho(command, L"no", hidden));
+    EXPECT_EQ(L"********", CommandLineEcho(command, L"no", none));
+}
+
+TEST(SecretMask, MasksEveryOccurrenceOrHidesTheCommand)
+{
+    const SecretMask mask(L"ab", false);
+    EXPECT_EQ(L"x********y********", mask.Text(L"xabyab"));
+    EXPECT_EQ(L"********b", mask.Text(L"abb"));
+    EXPECT_EQ(L"a b", mask.CommandLine(L"a b"));
+    EXPECT_EQ(L"********", SecretMask(L"", true).CommandLine(L"run.exe"));
+    EXPECT_EQ(L"run.exe", SecretMask(L"", true).Text(L"run.exe"));
+    // Stars as the secret do not mask the stars again.
+    EXPECT_EQ(L"********", SecretMask(L"*", false).Text(L"*"));
+}
+
+TEST(RetryWait, NeverNegativeNorEndless)
+{
+    EXPECT_EQ(0u, RetryWaitMilliseconds(-5));
+    EXPECT_EQ(0u, RetryWaitMilliseconds(INT_MIN));
+    EXPECT_EQ(0u, RetryWaitMilliseconds(0));
+    EXPECT_EQ(5000u, RetryWaitMilliseconds(5));
+    EXPECT_GT(static_cast<unsigned long>(INFINITE), RetryWaitMilliseconds(INT_MAX));
+    EXPECT_LT(2000000000ul, RetryWaitMilliseconds(INT_MAX));
+}

@@ -1,0 +1,242 @@
+// Which command each action of the RunCommand family runs, when it runs
+// nothing, and how RunCommandAndSetProperty turns exit codes into a property.
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "ProbeCommands.h"
+#include "support/ActionLibrary.h"
+#include "support/RecordingContext.h"
+#include "support/TestFiles.h"
+
+namespace {
+typedef std::vector<std::wstring> Texts;
+
+class RunCommandActionsTest : public ::testing::Test {
+protected:
+    int run(const char* action, const RecordingContext::Values& arguments)
+    {
+        context = RecordingContext::Create(arguments);
+        return CallAction(action, context);
+    }
+
+    bool argumentRead(const std::wstring& name) const
+    {
+        for (const std::wstring& read : context->argumentsRead) {
+            if (read == name)
+                return true;
+        }
+        return false;
+    }
+
+    // A command that counts its runs in a file of its own.
+    std::wstring counted(const std::wstring& name, const std::wstring& options = L"")
+    {
+        return ProbeCommand(L"--counter " + Quoted(temp.file(name)) + L" " + options);
+    }
+    int runs(const std::wstring& name) const { return ReadCount(temp.file(name)); }
+
+    ScopedTempDir temp;
+    RecordingContextPtr context;
+};
+}
+
+TEST_F(RunCommandActionsTest, RunCommandRunsOnlyForListedTransactions)
+{
+    EXPECT_EQ(0, run("RunCommand", { { L"CmdLine", counted(L"a") }, { L"RunOnDuAction", L"install|repair" },
+                                     { L"$du$action", L"repair" } }));
+    EXPECT_EQ(1, runs(L"a"));
+
+    for (const wchar_t* kind : { L"uninstall", L"Repair", L"" }) {
+        EXPECT_EQ(0, run("RunCommand", { { L"CmdLine", counted(L"a") }, { L"RunOnDuAction", L"install|repair" },
+                                         { L"$du$action", kind } }));
+        EXPECT_EQ((Texts{ std::wstring(L"Skipping action for the following kind of DU transaction: ") + kind +
+                          L" (run for: install|repair)" }),
+                  context->Texts());
+        EXPECT_EQ(2, context->lines[0].level);
+    }
+    EXPECT_EQ(1, runs(L"a"));
+}
+
+TEST_F(RunCommandActionsTest, RunCommandWithOnlySeparatorsAlwaysSkips)
+{
+    for (const wchar_t* kind : { L"", L"|", L"install" }) {
+        run("RunCommand", { { L"CmdLine", counted(L"a") }, { L"RunOnDuAction", L"||" }, { L"$du$action", kind } });
+        EXPECT_EQ(1u, context->lines.size()) << Narrow(kind);
+    }
+    EXPECT_EQ(0, runs(L"a"));
+}
+
+TEST_F(RunCommandActionsTest, RunCommandWithoutListRunsEvenAnEmptyCommand)
+{
+    run("RunCommand", { { L"CmdLine", counted(L"a") }, { L"$du$action", L"uninstall" } });
+    EXPECT_EQ(1, runs(L"a"));
+    EXPECT_FALSE(argumentRead(L"$du$action"));
+
+    // No command line: the runner still runs and echoes its options.
+    run("RunCommand", {});
+    EXPECT_EQ(L"Get CmdLine: ", RunnerLines(*context).at(0));
+    EXPECT_EQ(L"UseShellExecute:    ", RunnerLines(*context).back());
+}
+
+TEST_F(RunCommandActionsTest, OnlyRunCommandRetries)
+{
+    const RecordingContext::Values retries = { { L"MaxRetriesAllowed", L"3" }, { L"RetryInterval", L"0" },
+                                               { L"DUInstallAction", L"install" } };
+    struct Case {
+        const char* action;
+        const wchar_t* commandArgument;
+    } cases[] = { { "RunRollBackCommand", L"RollBackCmdLine" }, { "RunCommandOnNormalAndRepair", L"CmdLine" },
+                  { "RunCommandConditional", L"CmdLine" }, { "RunCommandAndSetProperty", L"CmdLine" } };
+    for (const Case& c : cases) {
+        RecordingContext::Values arguments = retries;
+        arguments[c.commandArgument] = counted(L"once", L"--exit 1");
+        EXPECT_EQ(0, run(c.action, arguments)) << c.action;
+        EXPECT_FALSE(argumentRead(L"MaxRetriesAllowed")) << c.action;
+        EXPECT_FALSE(argumentRead(L"RetryInterval")) << c.action;
+    }
+    EXPECT_EQ(4, runs(L"once"));
+
+    RecordingContext::Values arguments = retries;
+    arguments[L"CmdLine"] = counted(L"retried", L"--exit 1");
+    run("RunCommand", arguments);
+    EXPECT_EQ(4, runs(L"retried"));
+}
+
+TEST_F(RunCommandActionsTest, RollBackCommand)
+{
+    EXPECT_EQ(0, run("RunRollBackCommand", { { L"CmdLine", counted(L"a") } }));
+    EXPECT_EQ((Texts{ L"No rollback cmdline defined for this action, skipping." }), context->Texts(2));
+    EXPECT_EQ(1u, context->lines.size());
+    EXPECT_EQ(0, runs(L"a"));
+
+    run("RunRollBackCommand", { { L"RollBackCmdLine", counted(L"b") } });
+    EXPECT_EQ(1, runs(L"b"));
+}
+
+TEST_F(RunCommandActionsTest, RepairTakesItsOwnCommandLine)
+{
+    run("RunCommandOnNormalAndRepair", { { L"CmdLine", counted(L"normal") }, { L"DUInstallAction", L"install" },
+                                         { L"CmdLineOnRepair", counted(L"repair") } });
+    EXPECT_EQ(1, runs(L"normal"));
+    EXPECT_FALSE(argumentRead(L"CmdLineOnRepair"));
+
+    run("RunCommandOnNormalAndRepair", { { L"CmdLine", counted(L"normal") }, { L"DUInstallAction", L"rePair" },
+                                         { L"CmdLineOnRepair", counted(L"repair") } });
+    EXPECT_EQ(1, runs(L"repair"));
+
+    // In a repair an empty repair command means nothing runs, whatever CmdLine says.
+    run("RunCommandOnNormalAndRepair", { { L"CmdLine", counted(L"normal") }, { L"DUInstallAction", L"REPAIR" } });
+    EXPECT_EQ((Texts{ L"[RunCommandOnNormalAndRepair] Empty sCmdLine" }), context->Texts());
+    EXPECT_EQ(1, runs(L"normal"));
+
+    run("RunCommandOnNormalAndRepair", { { L"DUInstallAction", L"install" } });
+    EXPECT_EQ((Texts{ L"[RunCommandOnNormalAndRepair] Empty sCmdLine" }), context->Texts());
+}
+
+TEST_F(RunCommandActionsTest, ConditionalComparesWithoutCase)
+{
+    run("RunCommandConditional",
+        { { L"CmdLine", counted(L"a") }, { L"ConditionPropertyToCheck", L"Yes" }, { L"PropertyValueCompareWith", L"yes" } });
+    EXPECT_EQ(1, runs(L"a"));
+
+    run("RunCommandConditional", { { L"CmdLine", counted(L"a") }, { L"ConditionPropertyToCheck", L"yes" },
+                                   { L"PropertyValueCompareWith", L"yes " } });
+    EXPECT_EQ((Texts{ L"[RunCommandConditional] Condition unmet. CmdLine skipped." }), context->Texts());
+    EXPECT_EQ(1, runs(L"a"));
+
+    // The first value is taken as it is, not as the name of a property.
+    run("RunCommandConditional", { { L"CmdLine", counted(L"a") }, { L"ConditionPropertyToCheck", L"FEATURE" },
+                                   { L"PropertyValueCompareWith", L"on" }, { L"FEATURE", L"on" } });
+    EXPECT_EQ(1, runs(L"a"));
+
+    // Two empty values are equal.
+    run("RunCommandConditional", { { L"CmdLine", counted(L"a") } });
+    EXPECT_EQ(2, runs(L"a"));
+    run("RunCommandConditional", {});
+    EXPECT_EQ((Texts{ L"[RunCommandConditional] Empty sCmdLine" }), context->Texts());
+}
+
+namespace {
+class RunCommandAndSetPropertyTest : public RunCommandActionsTest {
+protected:
+    // The property value set for the command's exit code.
+    std::wstring propertyFor(const std::wstring& commandLine, const std::wstring& codes, const std::wstring& values,
+                             const RecordingContext::Values& more = {})
+    {
+        RecordingContext::Values arguments = { { L"CmdLine", commandLine }, { L"WriteProperty", L"RESULT" },
+                                               { L"Default", L"other" }, { L"ReturnCodesSet", codes },
+                                               { L"ValuesSet", values } };
+        arguments.insert(more.begin(), more.end());
+        EXPECT_EQ(0, run("RunCommandAndSetProperty", arguments));
+        std::wstring value = L"<not set>";
+        context->PropertySet(L"RESULT", &value);
+        return value;
+    }
+    std::wstring exits(int code) { return ProbeCommand(L"--exit " + std::to_wstring(code)); }
+};
+}
+
+TEST_F(RunCommandAndSetPropertyTest, ExitCodeSelectsTheValue)
+{
+    EXPECT_EQ(L"reboot", propertyFor(exits(3010), L"0; 3010 ;1641", L"ok;reboot;reboot"));
+    EXPECT_EQ(L"ok", propertyFor(exits(0), L"0; 3010 ;1641", L"ok;reboot;reboot"));
+    EXPECT_EQ(L"other", propertyFor(exits(5), L"0; 3010 ;1641", L"ok;reboot;reboot"));
+    EXPECT_EQ(L"other", propertyFor(exits(0), L"", L""));
+    // An empty code keeps its place.
+    EXPECT_EQ(L"c", propertyFor(exits(1), L"0;;1", L"a;b;c"));
+}
+
+TEST_F(RunCommandAndSetPropertyTest, LogsItsArgumentsAndTheCodesTried)
+{
+    propertyFor(exits(1641), L"0; 3010 ;1641;2", L"ok;reboot;reboot;x");
+    const Texts expected = {
+        L"[RunCommandAndSetProperty] wProperty = RESULT",
+        L"[RunCommandAndSetProperty] wDefault  = other",
+        L"[RunCommandAndSetProperty] wReturnCodesSet  = 0; 3010 ;1641;2",
+        L"[RunCommandAndSetProperty] wValuesSet       = ok;reboot;reboot;x",
+        L"[RunCommandAndSetProperty] i = 0",
+        L"[RunCommandAndSetProperty] i = 3010",
+        L"[RunCommandAndSetProperty] i = 1641",
+    };
+    const Texts lines = context->Texts(2);
+    EXPECT_EQ(expected, Texts(lines.end() - expected.size(), lines.end()));
+    EXPECT_EQ(L"RunCommand: UseShellExecute:    ", lines[lines.size() - expected.size() - 1]);
+}
+
+TEST_F(RunCommandAndSetPropertyTest, CodesThatAreNotNumbersNeverMatch)
+{
+    EXPECT_EQ(L"zero", propertyFor(exits(0), L";0", L"empty;zero"));
+    EXPECT_EQ(L"zero", propertyFor(exits(0), L"none; ;abc;0", L"a;b;c;zero"));
+    EXPECT_EQ(L"other", propertyFor(exits(0), L"x;", L"a;b"));
+    // Digits followed by letters count as the digits.
+    EXPECT_EQ(L"five", propertyFor(exits(5), L"5th", L"five"));
+}
+
+TEST_F(RunCommandAndSetPropertyTest, NoExitCodeIsLookedUpAsMinusOne)
+{
+    EXPECT_EQ(L"failed", propertyFor(Quoted(temp.file(L"missing.exe")), L"0;-1", L"ok;failed"));
+    EXPECT_EQ(L"other", propertyFor(Quoted(temp.file(L"missing.exe")), L"0", L"ok"));
+    const std::wstring release = temp.file(L"release");
+    EXPECT_EQ(L"not waited",
+              propertyFor(ProbeCommand(L"--wait-for " + Quoted(release)), L"0;-1", L"ok;not waited",
+                          { { L"NoWaiting", L"1" } }));
+    WriteBytes(release, "go");
+}
+
+TEST_F(RunCommandAndSetPropertyTest, EmptyCommandSetsNothing)
+{
+    EXPECT_EQ(L"<not set>", propertyFor(L"", L"-1", L"x"));
+    EXPECT_EQ((Texts{ L"[RunCommandAndSetProperty] Empty sCmdLine" }), context->Texts());
+}
+
+TEST_F(RunCommandAndSetPropertyTest, MissingValueForTheMatchingCodeReachesTheHost)
+{
+    context = RecordingContext::Create({ { L"CmdLine", exits(1) }, { L"WriteProperty", L"RESULT" },
+                                         { L"Default", L"other" }, { L"ReturnCodesSet", L"0;1" },
+                                         { L"ValuesSet", L"a" } });
+    EXPECT_THROW(CallAction("RunCommandAndSetProperty", context), std::out_of_range);
+    EXPECT_FALSE(context->PropertySet(L"RESULT"));
+    // Before the match the short list does not matter.
+    EXPECT_EQ(L"a", propertyFor(exits(0), L"0;1;2", L"a"));
+}

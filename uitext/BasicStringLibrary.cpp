@@ -1,0 +1,50 @@
+#include "BasicStringLibrary.h"
+
+#include <Poco/Exception.h>
+
+#include "PocoWrapper/File.h"
+#include "PocoWrapper/Path.h"
+#include "PocoWrapper/String.h"
+#include "StringLibraryUtility.h"
+#include "log/InstallLog.h"
+
+BasicStringLibrary::BasicStringLibrary(const std::wstring& uiTextPath, const std::wstring& language)
+{
+    if (uiTextPath.empty() || !PocoWrapper::File(uiTextPath).exists()) {
+        InstallLog::Error(L"UI Text file doesn't exists: " + uiTextPath);
+        return;
+    }
+    try {
+        m_strings = loadStringMap(uiTextPath, language);
+    } catch (const Poco::AssertionViolationException&) {
+        // An empty language or a path that is not a regular file: the report
+        // is in the install log, and the library stays without strings just
+        // as for a missing file.
+    }
+    m_name = PocoWrapper::toWide(PocoWrapper::Path(uiTextPath).getFileName());
+}
+
+bool BasicStringLibrary::FindString(const std::wstring& id, std::wstring& text)
+{
+    text.clear();
+    if (!m_strings) {
+        InstallLog::Warn(L"BasicStringLib: UI text not loaded.");
+        return false;
+    }
+    const StringMap::const_iterator found = m_strings->find(PocoWrapper::toLower(id));
+    if (found == m_strings->end())
+        return false;
+    text = found->second;
+    return true;
+}
+
+bool BasicStringLibrary::HasString(const std::wstring& id)
+{
+    std::wstring scratch;
+    return FindString(id, scratch);
+}
+
+std::wstring BasicStringLibrary::GetLibraryName(const std::wstring& id)
+{
+    return HasString(id) ? m_name : std::wstring();
+}

@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+#include <boost/shared_ptr.hpp>
+
+#include "IStringLibrary.h"
+#include "StringMap.h"
+
+// The strings of one uitext file, named after the file. A file that is
+// missing or cannot be used leaves the library without strings; every lookup
+// then fails with a warning in the install log.
+class BasicStringLibrary : public IStringLibrary {
+public:
+    BasicStringLibrary(const std::wstring& uiTextPath, const std::wstring& language);
+
+    bool FindString(const std::wstring& id, std::wstring& text);
+    bool HasString(const std::wstring& id);
+    std::wstring GetLibraryName(const std::wstring& id);
+
+private:
+    boost::shared_ptr<StringMap> m_strings;
+    std::wstring m_name;
+};
