@@ -85,7 +85,11 @@ public:
         m_savePath = linkPath;
         m_linkArguments = m_arguments.arguments;
         const bool created = IsWebTarget(m_arguments.pathToTarget) ? createWebShortcut() : createShellLink();
-        return created && applySettings() && save() && finishWebShortcut();
+        if (!created || !applySettings() || !save() || !writeWebShortcutIcon() || !savedFileHoldsData())
+            return false;
+        if (m_settingsLeftOut)
+            m_context.Log(LogLevelInfo, L"Internet shortcut saved without link settings");
+        return true;
     }
 
 private:
@@ -214,9 +218,9 @@ private:
         return true;
     }
 
-    // For an Internet shortcut saved without IShellLinkW: the icon goes into
-    // the file's own entries, and settings a .url cannot hold are reported.
-    bool finishWebShortcut()
+    // For an Internet shortcut saved without IShellLinkW the icon goes into
+    // the file's own entries.
+    bool writeWebShortcutIcon()
     {
         if (m_iconForWebShortcut) {
             const std::wstring index = PocoWrapper::formatNumber(m_iconIndex);
@@ -226,9 +230,20 @@ private:
                                             m_savePath.c_str()))
                 return fail(L"Couldn't set icon location");
         }
-        if (m_settingsLeftOut)
-            m_context.Log(LogLevelInfo, L"Internet shortcut saved without link settings");
         return true;
+    }
+
+    // Some shells report an Internet shortcut as saved when the disk took
+    // none of its bytes (their profile writer does not check its writes).
+    // An empty shortcut file is removed and the save counts as failed.
+    bool savedFileHoldsData()
+    {
+        WIN32_FILE_ATTRIBUTE_DATA saved;
+        if (GetFileAttributesExW(m_savePath.c_str(), GetFileExInfoStandard, &saved) &&
+            (saved.nFileSizeLow != 0 || saved.nFileSizeHigh != 0))
+            return true;
+        DeleteFileW(m_savePath.c_str());
+        return fail(L"Couldn't save shortcut file");
     }
 
     IActionContext& m_context;

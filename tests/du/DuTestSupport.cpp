@@ -10,14 +10,6 @@ const wchar_t* const UserProduct = L"{7C0B1D2E-3F40-4A51-9B62-0D1E2F3A4B02}";
 const wchar_t* const RebootProduct = L"{7C0B1D2E-3F40-4A51-9B62-0D1E2F3A4B03}";
 const wchar_t* const FailingProduct = L"{7C0B1D2E-3F40-4A51-9B62-0D1E2F3A4B04}";
 
-std::wstring TestProgramFolder()
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(0, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.rfind(L'\\'));
-}
-
 std::wstring PackagePath(const std::wstring& name)
 {
     return TestProgramFolder() + L"\\du-packages\\" + name + L".msi";

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "support/ChildProcess.h"
+
 // Product codes of the test packages (see packages/*.wxs).
 extern const wchar_t* const MachineProduct;
 extern const wchar_t* const UserProduct;
@@ -13,8 +15,6 @@ extern const wchar_t* const FailingProduct;
 
 // The built package: "machine", "user", "reboot" or "failing".
 std::wstring PackagePath(const std::wstring& name);
-// The folder of the running test program.
-std::wstring TestProgramFolder();
 
 bool ProductInstalled(const wchar_t* productCode);
 // Removes the product if it is installed, outside the code under test.
