@@ -14,8 +14,9 @@
 #endif
 
 // MOSSEL_API marks what Mossel.dll exports. Callers reach those functions
-// through Mossel's import library.
-#if defined(MOSSEL_BUILDING)
+// through Mossel's import library. Its static build (MOSSEL_STATIC) exports
+// nothing.
+#if defined(MOSSEL_BUILDING) && !defined(MOSSEL_STATIC)
 #define MOSSEL_API __declspec(dllexport)
 #else
 #define MOSSEL_API

@@ -1,0 +1,46 @@
+# A DLL of Windows Installer custom actions: every action named in ACTIONS is
+# exported under its plain name as UINT __stdcall Name(MSIHANDLE), a line of
+# the generated source that runs the action through the one adapter
+# (msi/CustomActionEntry.h), and a line of the generated .def file.
+#
+# ARCHIVES (static library targets) are linked whole, from copies without
+# their export directives, so the DLL exports the actions and nothing else.
+# Poco's headers declare its API dllimport under mingw; a generated source
+# gives those references the import slots a static Poco does not have.
+# LIBRARIES follow them. Everything, the mingw runtime included, is linked
+# statically: the installer runs the DLL from a temporary copy where no
+# neighbouring DLL can be found.
+function(verrand_custom_action_dll target)
+    cmake_parse_arguments(PARSE_ARGV 1 DLL "" "" "ACTIONS;ARCHIVES;LIBRARIES")
+    set(generated "${CMAKE_CURRENT_BINARY_DIR}/${target}")
+    set(source "// Generated: one custom-action entry per action.\n#include \"msi/CustomActionEntry.h\"\n\n")
+    set(def "LIBRARY ${target}.dll\nEXPORTS\n")
+    foreach(name IN LISTS DLL_ACTIONS)
+        string(APPEND source "VERRAND_CUSTOM_ACTION(${name})\n")
+        string(APPEND def "    ${name}=VerrandCustomAction_${name}@4\n")
+    endforeach()
+    file(GENERATE OUTPUT "${generated}.actions.cpp" CONTENT "${source}")
+    file(GENERATE OUTPUT "${generated}.def" CONTENT "${def}")
+
+    set(archives)
+    foreach(archive IN LISTS DLL_ARCHIVES)
+        set(copy "${generated}.${archive}.a")
+        add_custom_command(OUTPUT "${copy}"
+            COMMAND "${CMAKE_OBJCOPY}" --remove-section=.drectve "$<TARGET_FILE:${archive}>" "${copy}"
+            DEPENDS ${archive} VERBATIM)
+        list(APPEND archives "${copy}")
+    endforeach()
+    string(REPLACE ";" "," archiveList "${archives}")
+    add_custom_command(OUTPUT "${generated}.imports.cpp"
+        COMMAND "${CMAKE_COMMAND}" -DNM=${CMAKE_NM} -DARCHIVES=${archiveList} -DOUTPUT=${generated}.imports.cpp
+                -P "${CMAKE_SOURCE_DIR}/cmake/ImportShims.cmake"
+        DEPENDS ${archives} "${CMAKE_SOURCE_DIR}/cmake/ImportShims.cmake" VERBATIM)
+    add_custom_target(${target}_archives DEPENDS ${archives} "${generated}.imports.cpp")
+
+    add_library(${target} SHARED "${generated}.actions.cpp" "${generated}.imports.cpp" "${generated}.def")
+    add_dependencies(${target} ${target}_archives)
+    target_link_options(${target} PRIVATE -static)
+    target_link_libraries(${target} PRIVATE
+        -Wl,--whole-archive ${archives} -Wl,--no-whole-archive ${DLL_LIBRARIES})
+    set_target_properties(${target} PROPERTIES PREFIX "" LINK_DEPENDS "${archives}")
+endfunction()

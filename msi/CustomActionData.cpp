@@ -1,0 +1,33 @@
+#include "CustomActionData.h"
+
+namespace {
+void addPair(CustomActionArguments& arguments, const std::wstring& piece)
+{
+    if (piece.empty())
+        return;
+    const std::wstring::size_type equals = piece.find(L'=');
+    if (equals == std::wstring::npos)
+        arguments.insert(std::make_pair(piece, std::wstring()));
+    else
+        arguments.insert(std::make_pair(piece.substr(0, equals), piece.substr(equals + 1)));
+}
+}
+
+CustomActionArguments ParseCustomActionData(const std::wstring& text)
+{
+    CustomActionArguments arguments;
+    std::wstring piece;
+    for (std::wstring::size_type i = 0; i < text.size(); ++i) {
+        if (text[i] != L';') {
+            piece += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == L';') {
+            piece += L';';
+            ++i;
+        } else {
+            addPair(arguments, piece);
+            piece.clear();
+        }
+    }
+    addPair(arguments, piece);
+    return arguments;
+}

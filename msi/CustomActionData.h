@@ -1,0 +1,14 @@
+#pragma once
+// The argument text a package hands to a custom action in CustomActionData:
+// Name=Value pairs separated by ";", where ";;" stands for a ";" inside a
+// name or value and the first "=" of a pair ends its name.
+#include <map>
+#include <string>
+
+typedef std::map<std::wstring, std::wstring> CustomActionArguments;
+
+// Names are taken exactly as written (no trimming, case kept). Empty pieces
+// (";" at either end, or two pairs separated by ";" and nothing) are skipped;
+// a piece without "=" names an argument with an empty value. When a name
+// appears twice, its first value counts.
+CustomActionArguments ParseCustomActionData(const std::wstring& text);

@@ -1,0 +1,46 @@
+#pragma once
+// The action context of a custom action: arguments from CustomActionData,
+// then from the installer's properties; log lines into the package's log.
+#include <string>
+
+#include <boost/shared_ptr.hpp>
+
+#include "host/ActionContextBase.h"
+
+#include "CustomActionData.h"
+#include "InstallerSession.h"
+
+// "Verrand <action> level <N>: <text>", the form every line of an action
+// takes in the package's log.
+std::wstring InstallerLogLine(const std::wstring& action, int level, const std::wstring& text);
+
+class MsiActionContext : public ActionContextBase {
+public:
+    // fromScript: the action runs deferred, as rollback or as commit.
+    MsiActionContext(MSIHANDLE install, const std::wstring& action, bool fromScript,
+                     const CustomActionArguments& arguments);
+    virtual ~MsiActionContext() {}
+
+    // Reads the session's mode and its CustomActionData.
+    static boost::shared_ptr<MsiActionContext> Create(MSIHANDLE install, const std::wstring& action);
+
+    // A line at any level goes to the log as an information message: an
+    // error message would raise a dialog or stop the installation.
+    void Log(int level, const std::wstring& message);
+    // The CustomActionData pair of that name, else the property, else empty.
+    boost::shared_ptr<std::wstring> GetArg(const std::wstring& name);
+    // Sets the property in an immediate action; from the script the
+    // installer keeps none, which the log says.
+    void SetProperty(const std::wstring& name, const std::wstring& value);
+    // The installer's formatting of text; text itself when that fails.
+    std::wstring FormatString(const std::wstring& text, const std::wstring& second);
+
+    // A line of the process-wide install log.
+    void LogInstallLogLine(const std::wstring& line);
+
+private:
+    MSIHANDLE m_install;
+    std::wstring m_action;
+    bool m_fromScript;
+    CustomActionArguments m_arguments;
+};
