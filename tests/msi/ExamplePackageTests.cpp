@@ -1,0 +1,110 @@
+// The example package (examples/msi/notes.wxs) under Wine's msiexec: every
+// action it schedules leaves its effect on install, the removal actions
+// take them back on msiexec /x, the licence key reaches its program but no
+// log, and the failing build rolls everything back.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include "MsiexecRun.h"
+#include "shell/ShortcutFile.h"
+#include "support/TestFiles.h"
+
+namespace {
+const wchar_t* const kNotesProduct = L"{7C1F4E2A-93B5-4D06-A8E7-2F5B6C9D0B11}";
+const wchar_t* const kFailingProduct = L"{7C1F4E2A-93B5-4D06-A8E7-2F5B6C9D0B12}";
+const char* const kLicenceKey = "NTS-4711-secret-key";
+const wchar_t* const kEnvironmentKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+
+std::wstring knownFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = { 0 };
+    if (FAILED(SHGetFolderPathW(0, csidl, 0, SHGFP_TYPE_CURRENT, path)))
+        throw std::runtime_error("no known folder");
+    return path;
+}
+
+// Where the example's actions leave their marks.
+struct NotesPlaces {
+    std::wstring installDir = knownFolder(CSIDL_PROGRAM_FILES) + L"\\Verrand Package Notes\\";
+    std::wstring shortcutFolder = knownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Verrand Package Notes";
+    std::wstring userFolder = knownFolder(CSIDL_APPDATA) + L"\\Verrand Package Notes";
+    std::wstring pathHead = installDir + L"bin;";
+
+    std::wstring Path() const { return RegGetText(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"PATH"); }
+    bool OnPath() const { return Path().find(pathHead) != std::wstring::npos; }
+    // The folder an action shares with its rollback twin ([TempFolder]).
+    bool StateLeft(const wchar_t* product) const
+    {
+        wchar_t temp[MAX_PATH + 1] = { 0 };
+        GetTempPathW(MAX_PATH + 1, temp);
+        return PathExists(temp + std::wstring(L"Verrand Package Notes ") + product);
+    }
+};
+
+class ExamplePackage : public testing::Test {
+protected:
+    void SetUp()
+    {
+        RemoveProduct(kNotesProduct);
+        RemoveProduct(kFailingProduct);
+    }
+    void TearDown() { RemoveProduct(kNotesProduct); }
+
+    MsiexecResult Install(const wchar_t* package)
+    {
+        return RunMsiexec(L"/i \"" + TestPackage(std::wstring(L"..\\examples\\msi\\") + package) +
+                          L"\" LICENSEKEY=" + std::wstring(kLicenceKey, kLicenceKey + strlen(kLicenceKey)));
+    }
+    // Nothing of the product's actions is on the machine.
+    void ExpectNothingLeft(const wchar_t* product, const MsiexecResult& result)
+    {
+        EXPECT_FALSE(PathExists(places.shortcutFolder)) << "shortcut folder";
+        EXPECT_FALSE(places.OnPath()) << Narrow(places.Path());
+        EXPECT_FALSE(PathExists(places.userFolder)) << "user configuration folder";
+        EXPECT_FALSE(PathExists(places.installDir)) << "install folder";
+        EXPECT_FALSE(places.StateLeft(product));
+        EXPECT_FALSE(ProductInstalled(product));
+        EXPECT_FALSE(result.Logged(kLicenceKey));
+    }
+
+    NotesPlaces places;
+};
+}
+
+TEST_F(ExamplePackage, InstallsWithEveryActionAndRemovesAllOfIt)
+{
+    const std::wstring pathBefore = places.Path();
+    const MsiexecResult install = Install(L"notes.msi");
+    ASSERT_EQ(0u, install.exitCode) << install.log;
+
+    // Its description is the text the immediate TranslateString published.
+    EXPECT_EQ(L"Welcome to Verrand Demo Notes. Your notes are kept in your roaming profile.",
+              ReadShellLink(places.shortcutFolder + L"\\Notes.lnk").description);
+    const std::string config = ReadBytes(places.installDir + L"config\\app.config");
+    EXPECT_NE(std::string::npos, config.find("value=\"" + Narrow(places.installDir) + "\"")) << config;
+    EXPECT_EQ(0u, places.Path().find(places.pathHead)) << Narrow(places.Path());
+    EXPECT_TRUE(PathExists(places.userFolder + L"\\notes.ini"));
+    // The key reached the installed program, and no line of the log.
+    EXPECT_NE(std::string::npos, ReadBytes(places.installDir + L"license.txt").find(kLicenceKey));
+    EXPECT_FALSE(install.Logged(kLicenceKey)) << install.log;
+    EXPECT_TRUE(install.Logged("Verrand RunCommand level 2: ")) << "the command line, masked";
+    EXPECT_FALSE(places.StateLeft(kNotesProduct)) << "the commit action cleans the shared folder";
+
+    const MsiexecResult removal = RunMsiexec(std::wstring(L"/x ") + kNotesProduct);
+    ASSERT_EQ(0u, removal.exitCode) << removal.log;
+    ExpectNothingLeft(kNotesProduct, removal);
+    EXPECT_EQ(pathBefore, places.Path());
+}
+
+TEST_F(ExamplePackage, LateFailureRollsBackEveryAction)
+{
+    const std::wstring pathBefore = places.Path();
+    const MsiexecResult result = Install(L"notes-failing.msi");
+    EXPECT_EQ(1603u, result.exitCode);
+    EXPECT_TRUE(result.Logged("Verrand DeleteRegistryKey level 2: Root is invalid:HKEY_FAIL_ON_PURPOSE")) << result.log;
+    // The twins ran: the copied file came back out, the shortcut went.
+    EXPECT_TRUE(result.Logged("Verrand RollbackCopyUserConfigFile level 2: Rollback UserConfigFile"));
+    ExpectNothingLeft(kFailingProduct, result);
+    EXPECT_EQ(pathBefore, places.Path());
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The export and import tables of the custom-action DLL. Under Wine a missing
+# or decorated export, or a DLL the installer cannot find beside the
+# temporary copy, only makes the action silently skipped, so the tables are
+# checked here: the exports are exactly the plain action names Verrand.dll
+# exports, and every imported DLL is a system DLL.
+set -euo pipefail
+objdump=$1 dll=$2 product=$3
+
+exports() { "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p'; }
+# Verrand.dll's actions: its exports without the decorated C++ names.
+expected=$(exports "$product" | grep -v '^_Z' | sort)
+actual=$(exports "$dll" | sort)
+failed=0
+if [ "$expected" != "$actual" ] || [ "$(echo "$actual" | wc -l)" -ne 29 ]; then
+    echo "exports differ from Verrand.dll's 29 actions:"
+    diff <(echo "$expected") <(echo "$actual") || true
+    failed=1
+fi
+
+system='^(kernel32|advapi32|user32|shell32|ole32|oleaut32|shlwapi|msi|msvcrt|ws2_32|iphlpapi|gdi32|version|rpcrt4|userenv|bcrypt|secur32)\.dll$'
+imports=$("$objdump" -p "$dll" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+if [ -z "$imports" ]; then
+    echo "no import table found"
+    failed=1
+fi
+for name in $imports; do
+    if ! [[ $name =~ $system ]]; then
+        echo "imports a DLL that is not a system DLL: $name"
+        failed=1
+    fi
+done
+echo "exports: $(echo $actual)"
+echo "imports: $(echo $imports)"
+exit $failed
