@@ -9,7 +9,8 @@
 # gives those references the import slots a static Poco does not have.
 # LIBRARIES follow them. Everything, the mingw runtime included, is linked
 # statically: the installer runs the DLL from a temporary copy where no
-# neighbouring DLL can be found.
+# neighbouring DLL can be found. It carries no symbols or debug information:
+# every package that uses it stores a copy.
 function(verrand_custom_action_dll target)
     cmake_parse_arguments(PARSE_ARGV 1 DLL "" "" "ACTIONS;ARCHIVES;LIBRARIES")
     set(generated "${CMAKE_CURRENT_BINARY_DIR}/${target}")
@@ -39,7 +40,7 @@ function(verrand_custom_action_dll target)
 
     add_library(${target} SHARED "${generated}.actions.cpp" "${generated}.imports.cpp" "${generated}.def")
     add_dependencies(${target} ${target}_archives)
-    target_link_options(${target} PRIVATE -static)
+    target_link_options(${target} PRIVATE -static -s)
     target_link_libraries(${target} PRIVATE
         -Wl,--whole-archive ${archives} -Wl,--no-whole-archive ${DLL_LIBRARIES})
     set_target_properties(${target} PROPERTIES PREFIX "" LINK_DEPENDS "${archives}")

@@ -2,20 +2,32 @@
 
 #include <vector>
 
-UINT ReadInstallerProperty(MSIHANDLE install, const std::wstring& name, std::wstring& value)
+namespace {
+// Calls read(buffer, size) with a buffer grown to the size the installer
+// asks for, and keeps the text when it succeeds.
+template <class Read>
+UINT readSized(std::wstring& text, std::vector<wchar_t>::size_type guess, Read read)
 {
-    std::vector<wchar_t> buffer(256);
+    std::vector<wchar_t> buffer(guess);
     for (;;) {
         DWORD size = static_cast<DWORD>(buffer.size());
-        const UINT result = MsiGetPropertyW(install, name.c_str(), &buffer[0], &size);
+        const UINT result = read(&buffer[0], &size);
         if (result == ERROR_MORE_DATA) {
             buffer.resize(size + 1);
             continue;
         }
         if (result == ERROR_SUCCESS)
-            value.assign(&buffer[0], size);
+            text.assign(&buffer[0], size);
         return result;
     }
+}
+}
+
+UINT ReadInstallerProperty(MSIHANDLE install, const std::wstring& name, std::wstring& value)
+{
+    return readSized(value, 256, [&](wchar_t* buffer, DWORD* size) {
+        return MsiGetPropertyW(install, name.c_str(), buffer, size);
+    });
 }
 
 UINT FormatInstallerText(MSIHANDLE install, const std::wstring& text, std::wstring& formatted)
@@ -23,21 +35,12 @@ UINT FormatInstallerText(MSIHANDLE install, const std::wstring& text, std::wstri
     ScopedMsiHandle record(MsiCreateRecord(0));
     if (!record.get())
         return ERROR_OUTOFMEMORY;
-    UINT result = MsiRecordSetStringW(record.get(), 0, text.c_str());
+    const UINT result = MsiRecordSetStringW(record.get(), 0, text.c_str());
     if (result != ERROR_SUCCESS)
         return result;
-    std::vector<wchar_t> buffer(text.size() + 256);
-    for (;;) {
-        DWORD size = static_cast<DWORD>(buffer.size());
-        result = MsiFormatRecordW(install, record.get(), &buffer[0], &size);
-        if (result == ERROR_MORE_DATA) {
-            buffer.resize(size + 1);
-            continue;
-        }
-        if (result == ERROR_SUCCESS)
-            formatted.assign(&buffer[0], size);
-        return result;
-    }
+    return readSized(formatted, text.size() + 256, [&](wchar_t* buffer, DWORD* size) {
+        return MsiFormatRecordW(install, record.get(), buffer, size);
+    });
 }
 
 bool SendInstallerLogLine(MSIHANDLE install, const std::wstring& line)

@@ -49,58 +49,61 @@ for h in Winsock2.h WinSock2.h Iphlpapi.h IPHlpApi.h WS2tcpip.h Ws2tcpip.h; do
 done
 toolchain=$top/cmake/mingw-i686.cmake
 
-# Only Foundation, in both Poco builds below.
-poco_components=(-DENABLE_FOUNDATION=ON -DENABLE_XML=OFF -DENABLE_JSON=OFF -DENABLE_NET=OFF -DENABLE_NETSSL=OFF -DENABLE_CRYPTO=OFF -DENABLE_JWT=OFF -DENABLE_DATA=OFF -DENABLE_DATA_SQLITE=OFF -DENABLE_DATA_MYSQL=OFF -DENABLE_DATA_POSTGRESQL=OFF -DENABLE_DATA_ODBC=OFF -DENABLE_MONGODB=OFF -DENABLE_REDIS=OFF -DENABLE_PDF=OFF -DENABLE_UTIL=OFF -DENABLE_ZIP=OFF -DENABLE_SEVENZIP=OFF -DENABLE_APACHECONNECTOR=OFF -DENABLE_CPPPARSER=OFF -DENABLE_ENCODINGS=OFF -DENABLE_ENCODINGS_COMPILER=OFF -DENABLE_PAGECOMPILER=OFF -DENABLE_PAGECOMPILER_FILE2PAGE=OFF -DENABLE_POCODOC=OFF -DENABLE_TESTS=OFF -DENABLE_ACTIVERECORD=OFF -DENABLE_ACTIVERECORD_COMPILER=OFF -DENABLE_PROMETHEUS=OFF -DENABLE_NETSSL_WIN=OFF -DPOCO_UNBUNDLED=OFF)
+# Builds Poco Foundation from Debian's source with the mingw toolchain:
+# only Foundation, into $deps/<name> (source in <name>-src, build in
+# <name>-build); the second argument is ON for a DLL, OFF for a static
+# library.
+build_poco() {
+  local name=$1 shared=$2
+  rm -rf "$deps/$name-src" "$deps/$name-build" "$deps/$name"
+  mkdir -p "$deps/$name-src"
+  (cd "$deps/$name-src" && apt-get source -qq --download-only poco >/dev/null 2>&1 || apt-get source --download-only poco)
+  local orig
+  orig=$(ls "$deps/$name-src"/poco_*.orig.tar.* | head -n1)
+  mkdir -p "$deps/$name-src/tree"
+  tar -xf "$orig" -C "$deps/$name-src/tree" --strip-components=1
+  local inc=$deps/include
+  cmake -S "$deps/$name-src/tree" -B "$deps/$name-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$deps/$name" -DBUILD_SHARED_LIBS="$shared" \
+    -DCMAKE_MC_COMPILER=/usr/bin/i686-w64-mingw32-windmc \
+    -DCMAKE_CXX_FLAGS="-I$inc" -DCMAKE_C_FLAGS="-I$inc" \
+    -DENABLE_FOUNDATION=ON -DENABLE_XML=OFF -DENABLE_JSON=OFF -DENABLE_NET=OFF \
+    -DENABLE_NETSSL=OFF -DENABLE_CRYPTO=OFF -DENABLE_JWT=OFF -DENABLE_DATA=OFF \
+    -DENABLE_DATA_SQLITE=OFF -DENABLE_DATA_MYSQL=OFF -DENABLE_DATA_POSTGRESQL=OFF \
+    -DENABLE_DATA_ODBC=OFF -DENABLE_MONGODB=OFF -DENABLE_REDIS=OFF -DENABLE_PDF=OFF \
+    -DENABLE_UTIL=OFF -DENABLE_ZIP=OFF -DENABLE_SEVENZIP=OFF -DENABLE_APACHECONNECTOR=OFF \
+    -DENABLE_CPPPARSER=OFF -DENABLE_ENCODINGS=OFF -DENABLE_ENCODINGS_COMPILER=OFF \
+    -DENABLE_PAGECOMPILER=OFF -DENABLE_PAGECOMPILER_FILE2PAGE=OFF -DENABLE_POCODOC=OFF \
+    -DENABLE_TESTS=OFF -DENABLE_ACTIVERECORD=OFF -DENABLE_ACTIVERECORD_COMPILER=OFF \
+    -DENABLE_PROMETHEUS=OFF -DENABLE_NETSSL_WIN=OFF -DPOCO_UNBUNDLED=OFF >/dev/null
+  cmake --build "$deps/$name-build" -j "$jobs" >/dev/null
+  cmake --install "$deps/$name-build" >/dev/null
+}
 
 # Poco Foundation as a DLL.
 if [ ! -f "$deps/poco/bin/libPocoFoundation.dll" ]; then
   echo "== building Poco Foundation for mingw i686"
-  rm -rf "$deps/poco-src" "$deps/poco-build" "$deps/poco"
-  mkdir -p "$deps/poco-src"
-  (cd "$deps/poco-src" && apt-get source -qq --download-only poco >/dev/null 2>&1 || apt-get source --download-only poco)
-  orig=$(ls "$deps"/poco-src/poco_*.orig.tar.* | head -n1)
-  mkdir -p "$deps/poco-src/tree"
-  tar -xf "$orig" -C "$deps/poco-src/tree" --strip-components=1
-  inc=$deps/include
-  cmake -S "$deps/poco-src/tree" -B "$deps/poco-build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$deps/poco" -DBUILD_SHARED_LIBS=ON \
-    -DCMAKE_MC_COMPILER=/usr/bin/i686-w64-mingw32-windmc \
-    -DCMAKE_CXX_FLAGS="-I$inc" -DCMAKE_C_FLAGS="-I$inc" \
-    "${poco_components[@]}" >/dev/null
-  cmake --build "$deps/poco-build" -j "$jobs" >/dev/null
-  cmake --install "$deps/poco-build" >/dev/null
+  build_poco poco ON
 fi
 
 # Poco Foundation again as a static library, for the custom-action DLL that
 # Windows Installer runs from a temporary copy with no DLLs beside it. Built
 # into a folder of its own; the shared build above stays untouched. With
-# mingw, Poco marks nothing for export (its Foundation_API is dllexport only
-# with POCO_DLL, which only MSVC's _DLL brings), so the objects compiled for
-# the DLL are the objects of the static library: they are archived as they
-# are when the shared build's folder still holds them, else compiled again.
+# mingw, Poco's own sources mark nothing for export (Foundation.h decides
+# before any runtime header defines _DLL, so there is no POCO_DLL; the DLL
+# exports everything by default), so the objects compiled for the DLL are
+# the objects of a static library: they are archived as they are when the
+# shared build's folder still holds them, else compiled again.
 poco_objects=$deps/poco-build/Foundation/CMakeFiles/Foundation.dir
 if [ ! -f "$deps/poco-static/lib/libPocoFoundation.a" ]; then
   echo "== building Poco Foundation for mingw i686 (static)"
-  rm -rf "$deps/poco-static-src" "$deps/poco-static-build" "$deps/poco-static"
-  mkdir -p "$deps/poco-static/lib"
   if [ -f "$poco_objects/src/Logger.cpp.obj" ]; then
+    rm -rf "$deps/poco-static"
+    mkdir -p "$deps/poco-static/lib"
     find "$poco_objects" -name '*.obj' | sort | xargs i686-w64-mingw32-ar rcs "$deps/poco-static/lib/libPocoFoundation.a"
   else
-    mkdir -p "$deps/poco-static-src"
-    (cd "$deps/poco-static-src" && apt-get source -qq --download-only poco >/dev/null 2>&1 || apt-get source --download-only poco)
-    orig=$(ls "$deps"/poco-static-src/poco_*.orig.tar.* | head -n1)
-    mkdir -p "$deps/poco-static-src/tree"
-    tar -xf "$orig" -C "$deps/poco-static-src/tree" --strip-components=1
-    inc=$deps/include
-    cmake -S "$deps/poco-static-src/tree" -B "$deps/poco-static-build" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_INSTALL_PREFIX="$deps/poco-static" -DBUILD_SHARED_LIBS=OFF \
-      -DCMAKE_MC_COMPILER=/usr/bin/i686-w64-mingw32-windmc \
-      -DCMAKE_CXX_FLAGS="-I$inc" -DCMAKE_C_FLAGS="-I$inc" \
-      "${poco_components[@]}" >/dev/null
-    cmake --build "$deps/poco-static-build" -j "$jobs" >/dev/null
-    cmake --install "$deps/poco-static-build" >/dev/null
+    build_poco poco-static OFF
   fi
 fi
 
