@@ -12,33 +12,13 @@
 
 #include "host/HostContext.h"
 #include "support/BenchReport.h"
+#include "support/Programs.h"
 
 namespace {
 typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 
 const wchar_t* const ProductCode = L"{5E8D7A10-2B3C-4D5E-8F60-7A8B9C0D1E21}";
 const int Runs = 5;
-
-std::wstring programFolder()
-{
-    wchar_t path[MAX_PATH];
-    std::wstring folder(path, GetModuleFileNameW(0, path, MAX_PATH));
-    return folder.substr(0, folder.rfind(L'\\'));
-}
-
-DWORD runProgram(std::wstring commandLine)
-{
-    STARTUPINFOW startup = { sizeof(startup) };
-    PROCESS_INFORMATION process;
-    if (!CreateProcessW(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &process))
-        return GetLastError();
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
 
 struct Failure {
     std::string what;
@@ -64,7 +44,7 @@ double bestRoundTrip(const std::function<int()>& install, const std::function<in
 
 int main()
 {
-    const std::wstring package = programFolder() + L"\\du-bench.msi";
+    const std::wstring package = ProgramFolder() + L"\\du-bench.msi";
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
 
@@ -96,8 +76,8 @@ int main()
     try {
         const double actions = bestRoundTrip([&] { return install(installContext); },
                                              [&] { return uninstall(uninstallContext); }, "actions");
-        const double msiexec = bestRoundTrip([&] { return static_cast<int>(runProgram(msiexecInstall)); },
-                                             [&] { return static_cast<int>(runProgram(msiexecRemove)); }, "msiexec");
+        const double msiexec = bestRoundTrip([&] { return static_cast<int>(RunProgram(msiexecInstall)); },
+                                             [&] { return static_cast<int>(RunProgram(msiexecRemove)); }, "msiexec");
         ReportFigure("InstallDUBundle + UnInstallDUBundle of a one-file package", actions * 1000, "ms",
                      "msiexec /i /qn + msiexec /x /qn of the same package", msiexec * 1000);
     } catch (const Failure& failure) {
