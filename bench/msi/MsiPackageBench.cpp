@@ -36,13 +36,18 @@ bool installed(const Package& package)
     return MsiQueryProductStateW(package.productCode) == INSTALLSTATE_DEFAULT;
 }
 
-// The shortcut the package's CreateShortcut action makes.
+// The shortcut the package's CreateShortcut action makes in
+// [ProgramMenuFolder]: the all-users menu on Windows, the user's under Wine.
 bool shortcutThere()
 {
-    wchar_t programs[MAX_PATH] = { 0 };
-    SHGetFolderPathW(0, CSIDL_COMMON_PROGRAMS, 0, SHGFP_TYPE_CURRENT, programs);
-    return GetFileAttributesW((std::wstring(programs) + L"\\Verrand Package Notes\\Notes.lnk").c_str()) !=
-           INVALID_FILE_ATTRIBUTES;
+    for (int folder : { CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS }) {
+        wchar_t programs[MAX_PATH] = { 0 };
+        if (SUCCEEDED(SHGetFolderPathW(0, folder, 0, SHGFP_TYPE_CURRENT, programs)) &&
+            GetFileAttributesW((std::wstring(programs) + L"\\Verrand Package Notes\\Notes.lnk").c_str()) !=
+                INVALID_FILE_ATTRIBUTES)
+            return true;
+    }
+    return false;
 }
 
 // Best time of installing and removing the package, each step checked for

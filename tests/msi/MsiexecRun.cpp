@@ -19,6 +19,27 @@ std::string logText(const std::string& bytes)
 }
 }
 
+std::vector<std::string> MsiexecResult::LinesWith(const std::string& text) const
+{
+    std::vector<std::string> lines;
+    std::string::size_type start = 0;
+    while (start < log.size()) {
+        std::string::size_type end = log.find('\n', start);
+        if (end == std::string::npos)
+            end = log.size();
+        const std::string line = log.substr(start, end - start);
+        if (line.find(text) != std::string::npos)
+            lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool RunningUnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != 0;
+}
+
 MsiexecResult RunMsiexec(const std::wstring& arguments)
 {
     ScopedTempDir folder;

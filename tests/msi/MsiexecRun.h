@@ -1,13 +1,21 @@
 #pragma once
 // Runs Wine's msiexec on a package of the build and reads its verbose log.
 #include <string>
+#include <vector>
 
 struct MsiexecResult {
     unsigned long exitCode;
     // The verbose log (/l*v) as text.
     std::string log;
     bool Logged(const std::string& line) const { return log.find(line) != std::string::npos; }
+    // The lines of the log that hold text.
+    std::vector<std::string> LinesWith(const std::string& text) const;
 };
+
+// Wine's installer writes every property, those listed in
+// MsiHiddenProperties too, into the property list that closes its verbose
+// log; Windows writes asterisks for those.
+bool RunningUnderWine();
 
 // msiexec <arguments> /qn /l*v <a fresh log file>; arguments hold the
 // operation, the package and any properties, already quoted.
