@@ -1,7 +1,8 @@
 // The MSI action context through a real package under Wine's msiexec: the
 // test actions show what an immediate and a deferred action are served and
 // keep, a commit action runs after success, a late failure (a status or an
-// exception) rolls back, and the deployment-unit actions refuse.
+// exception) rolls back, and the deployment-unit actions refuse. A real
+// action writes to the process-wide install log.
 #include <gtest/gtest.h>
 
 #include "MsiexecRun.h"
@@ -44,6 +45,9 @@ TEST_F(ContextPackage, ImmediateAndScriptActionsGetTheirArgumentsAndKeepWhatThey
         // Deferred: only CustomActionData, ";;" and "=" kept in the value; its property is not kept.
         "Verrand ShowEverything level 2: info from deferred;me=too",
         "Verrand ShowEverything level 2: Property Formatted = ",
+        // The process-wide install log reaches the package's log too.
+        "Verrand TranslateString install log: ",
+        "Error: UI Text file doesn't exists: C:\\nowhere\\uitext.xml",
         // Refused inside the installer session, without waiting for the installer mutex.
         "Verrand InstallDUBundle level 4: InstallDUBundle: a deployment unit cannot be installed or removed from "
         "inside a Windows Installer session",
