@@ -1,6 +1,8 @@
 #include "String.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -17,36 +19,79 @@
 
 namespace PocoWrapper {
 
+namespace {
+// Every conversion is told the exact length of its input and takes the exact
+// length of its output: a converter that reads past a sequence cut short
+// (Wine counts a terminating NUL into an unfinished UTF-8 sequence) can then
+// neither swallow a terminator nor leave the result unterminated. False when
+// the converter gives nothing for a text that is not empty.
+bool convert(const wchar_t* text, size_t length, std::string& result)
+{
+    result.clear();
+    if (length == 0)
+        return true;
+    const int count = static_cast<int>(length);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, count, 0, 0, 0, 0);
+    if (size <= 0)
+        return false;
+    result.resize(size);
+    const int written = WideCharToMultiByte(CP_UTF8, 0, text, count, &result[0], size, 0, 0);
+    result.resize(written > 0 ? written : 0);
+    return written > 0;
+}
+
+bool convert(const char* text, size_t length, std::wstring& result)
+{
+    result.clear();
+    if (length == 0)
+        return true;
+    const int count = static_cast<int>(length);
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text, count, 0, 0);
+    if (size <= 0)
+        return false;
+    result.resize(size);
+    const int written = MultiByteToWideChar(CP_UTF8, 0, text, count, &result[0], size);
+    result.resize(written > 0 ? written : 0);
+    return written > 0;
+}
+
+// The converted text in a new array with one terminator after it; null when
+// there is no text or it cannot be converted.
+template <typename To, typename From>
+boost::shared_array<To> terminatedCopy(const From* text, size_t length)
+{
+    std::basic_string<To> converted;
+    if (!text || !convert(text, length, converted))
+        return boost::shared_array<To>();
+    boost::shared_array<To> buffer(new To[converted.size() + 1]);
+    std::copy(converted.begin(), converted.end(), buffer.get());
+    buffer[converted.size()] = To();
+    return buffer;
+}
+}
+
 Utf8Buffer toUtf8Buffer(const wchar_t* text)
 {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, 0, 0, 0, 0);
-    if (size == 0)
-        return Utf8Buffer();
-    Utf8Buffer buffer(new char[size]);
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer.get(), size, 0, 0);
-    return buffer;
+    return terminatedCopy<char>(text, text ? std::wcslen(text) : 0);
 }
 
 WideBuffer toWideBuffer(const char* text)
 {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, 0, 0);
-    if (size == 0)
-        return WideBuffer();
-    WideBuffer buffer(new wchar_t[size]);
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, buffer.get(), size);
-    return buffer;
+    return terminatedCopy<wchar_t>(text, text ? std::strlen(text) : 0);
 }
 
 std::string toUtf8(const std::wstring& text)
 {
-    Utf8Buffer buffer = toUtf8Buffer(text.c_str());
-    return buffer ? std::string(buffer.get()) : std::string();
+    std::string result;
+    convert(text.data(), text.size(), result);
+    return result;
 }
 
 std::wstring toWide(const std::string& text)
 {
-    WideBuffer buffer = toWideBuffer(text.c_str());
-    return buffer ? std::wstring(buffer.get()) : std::wstring();
+    std::wstring result;
+    convert(text.data(), text.size(), result);
+    return result;
 }
 
 namespace {

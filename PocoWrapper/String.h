@@ -15,7 +15,9 @@ typedef boost::shared_array<wchar_t> WideBuffer;
 
 Utf8Buffer toUtf8Buffer(const wchar_t* text);
 WideBuffer toWideBuffer(const char* text);
-// A failed conversion gives the empty string.
+// The whole text by its length, NUL characters included. Ill-formed input
+// (a sequence cut short, a byte that never occurs in UTF-8, a lone
+// surrogate) becomes U+FFFD. A failed conversion gives the empty string.
 std::string toUtf8(const std::wstring& text);
 std::wstring toWide(const std::string& text);
 

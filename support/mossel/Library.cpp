@@ -1,5 +1,9 @@
 #include "Mossel.h"
 
+#include <algorithm>
+#include <cwchar>
+#include <string>
+
 CLibraryInterop::CLibraryInterop(boost::shared_ptr<ILogger> logger)
     : m_module(0), m_logger(logger), m_message(logger, L"CLibraryInterop: ")
 {
@@ -36,8 +40,12 @@ CLibraryInterop::Function CLibraryInterop::GetFunction(const wchar_t* name)
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    const int size = WideCharToMultiByte(CP_ACP, 0, name, -1, 0, 0, 0, 0);
-    std::string narrow(size > 0 ? size : 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, name, -1, &narrow[0], size, 0, 0);
+    // By explicit lengths: the name's characters in, exactly the bytes
+    // written out.
+    const int length = static_cast<int>(wcslen(name));
+    const int size = length > 0 ? WideCharToMultiByte(CP_ACP, 0, name, length, 0, 0, 0, 0) : 0;
+    std::string narrow(size > 0 ? size : 0, '\0');
+    if (size > 0)
+        narrow.resize(std::max(0, WideCharToMultiByte(CP_ACP, 0, name, length, &narrow[0], size, 0, 0)));
     return reinterpret_cast<Function>(GetProcAddress(reinterpret_cast<HMODULE>(m_module), narrow.c_str()));
 }

@@ -17,25 +17,48 @@ TEST(WideConversion, RoundTripOutsideTheBasicPlane)
     EXPECT_EQ(L"", toWide(toUtf8(L"")));
 }
 
-TEST(WideConversion, InvalidInputBecomesReplacementCharacters)
+TEST(WideConversion, ExactlyTheTextsLengthIsConverted)
 {
-    // A lone continuation byte, a truncated sequence and a byte that never
-    // occurs in UTF-8: each becomes U+FFFD, the rest survives.
-    EXPECT_EQ(L"a\uFFFDb", toWide("a\x80" "b"));
-    EXPECT_EQ(L"a\uFFFD", toWide("a\xE6\x96"));
-    EXPECT_EQ(L"\uFFFDx", toWide("\xFFx"));
-    // A lone surrogate has no UTF-8 form either.
-    const wchar_t lone[] = { L'a', 0xD800, L'b', 0 };
-    EXPECT_EQ("a\xEF\xBF\xBD" "b", toUtf8(lone));
-}
+    // Ill-formed UTF-8 becomes U+FFFD and the rest survives; nothing is read
+    // past the text, whatever follows it in memory, and NULs inside count.
+    const struct {
+        std::string utf8;
+        std::wstring wide;
+    } toWideCases[] = {
+        { "a\x80" "b", L"a\uFFFD" L"b" },               // a lone continuation byte
+        { "Caf\xE9", L"Caf\uFFFD" },                    // a lone lead byte at the end (Latin-1 text)
+        { "\xE9", L"\uFFFD" },
+        { "a\xE6\x96", L"a\uFFFD" },                    // a 3-byte sequence cut short
+        { "a\xF0\x9F\x98", L"a\uFFFD" },                // a 4-byte sequence cut short
+        { "\xFF\xFE", L"\uFFFD\uFFFD" },                // bytes that never occur in UTF-8 (a UTF-16 BOM)
+        { "\xFFx", L"\uFFFDx" },
+        { std::string("a\0b", 3), std::wstring(L"a\0b", 3) },
+    };
+    for (const auto& c : toWideCases) {
+        EXPECT_EQ(c.wide, toWide(c.utf8)) << c.utf8;
+        // The buffer form stops at the first NUL, and ends with one.
+        const std::wstring untilNul = c.wide.substr(0, c.wide.find(L'\0'));
+        WideBuffer buffer = toWideBuffer(c.utf8.c_str());
+        ASSERT_TRUE(buffer);
+        EXPECT_EQ(untilNul, std::wstring(buffer.get())) << c.utf8;
+    }
 
-TEST(WideConversion, BuffersAreNullWhenNothingCanBeConverted)
-{
-    EXPECT_FALSE(toUtf8Buffer(0));
-    EXPECT_FALSE(toWideBuffer(0));
-    Utf8Buffer buffer = toUtf8Buffer(L"\u00fc");
-    ASSERT_TRUE(buffer);
-    EXPECT_STREQ("\xC3\xBC", buffer.get());
+    const wchar_t loneHigh[] = { L'a', 0xD800 };
+    const wchar_t loneInside[] = { L'a', 0xDC00, L'b' };
+    const struct {
+        std::wstring wide;
+        std::string utf8;
+    } toUtf8Cases[] = {
+        { std::wstring(loneHigh, 2), "a\xEF\xBF\xBD" },     // a lone surrogate at the end
+        { std::wstring(loneInside, 3), "a\xEF\xBF\xBD" "b" },
+        { std::wstring(L"a\0b", 3), std::string("a\0b", 3) },
+    };
+    for (const auto& c : toUtf8Cases) {
+        EXPECT_EQ(c.utf8, toUtf8(c.wide)) << c.utf8;
+        Utf8Buffer buffer = toUtf8Buffer(c.wide.c_str());
+        ASSERT_TRUE(buffer);
+        EXPECT_EQ(c.utf8.substr(0, c.utf8.find('\0')), std::string(buffer.get())) << c.utf8;
+    }
 }
 
 TEST(ReplaceInPlace, InsertedTextIsNotSearchedAgain)
