@@ -1,5 +1,6 @@
 #include "CommandText.h"
 
+#include <climits>
 #include <sstream>
 
 #include <Poco/StringTokenizer.h>
@@ -15,6 +16,28 @@ bool StringToInt(const std::wstring& text, int& value)
     if (!(stream >> number))
         return false;
     value = number;
+    return true;
+}
+
+bool ReadReturnCode(const std::wstring& entry, int& code)
+{
+    const std::wstring text = PocoWrapper::trimBlanks(entry);
+    const bool negative = !text.empty() && text[0] == L'-';
+    const std::wstring::size_type first = !text.empty() && (text[0] == L'-' || text[0] == L'+') ? 1 : 0;
+    if (first == text.size())
+        return false;
+    // Accumulated as a negative number, whose range holds INT_MIN.
+    long long value = 0;
+    for (std::wstring::size_type i = first; i < text.size(); ++i) {
+        if (text[i] < L'0' || text[i] > L'9')
+            return false;
+        value = value * 10 - (text[i] - L'0');
+        if (value < INT_MIN)
+            return false;
+    }
+    if (!negative && value == INT_MIN)
+        return false;
+    code = static_cast<int>(negative ? value : -value);
     return true;
 }
 

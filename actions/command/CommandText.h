@@ -10,6 +10,11 @@
 // number or the number does not fit an int.
 bool StringToInt(const std::wstring& text, int& value);
 
+// A code of a ReturnCodesSet entry: the whole entry, blanks (spaces) trimmed,
+// is a decimal int: an optional sign and digits only ("0x5", "5th", "1e3",
+// "" and "+" are not codes). False, leaving code untouched, otherwise.
+bool ReadReturnCode(const std::wstring& entry, int& code);
+
 // "true", "yes" or "1" without regard to case; nothing is trimmed.
 bool IsYesWord(const std::wstring& value);
 

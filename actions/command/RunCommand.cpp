@@ -1,6 +1,7 @@
 // The RunCommand family: each action picks a command line, decides whether it
 // runs, and hands it to the command runner. All return 0; what the command
-// did is in the log (and, for RunCommandAndSetProperty, in a property).
+// did is in the log (and, for RunCommandAndSetProperty, in a property, which
+// gets its Default value and status 1 when the value list is broken).
 #include "core/Action.h"
 #include "support/mossel/Mossel.h"
 
@@ -106,14 +107,19 @@ VERRAND_ACTION(RunCommandAndSetProperty)
 
     const std::vector<std::wstring> codes = SplitCodeList(codesText);
     const std::vector<std::wstring> values = SplitCodeList(valuesText);
+    if (values.size() < codes.size()) {
+        context->Log(LogLevelError, prefix + L"ValuesSet is shorter than ReturnCodesSet (" +
+                                        std::to_wstring(values.size()) + L" values for " +
+                                        std::to_wstring(codes.size()) + L" codes); setting the Default value");
+        context->SetProperty(property, defaultValue);
+        return ActionFailed;
+    }
     std::wstring value = defaultValue;
     for (size_t i = 0; i < codes.size(); ++i) {
         context->Log(LogLevelInfo, prefix + L"i = " + codes[i]);
         int code = 0;
-        if (StringToInt(codes[i], code) && code == exitCode) {
-            // A code without a value at its place is a broken list: this
-            // throws std::out_of_range to the host.
-            value = values.at(i);
+        if (ReadReturnCode(codes[i], code) && code == exitCode) {
+            value = values[i];
             break;
         }
     }

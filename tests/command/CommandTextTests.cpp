@@ -35,6 +35,29 @@ TEST(StringToInt, TextWithoutNumberLeavesTheValue)
     }
 }
 
+TEST(ReadReturnCode, OnlyAWholeDecimalEntryIsACode)
+{
+    const struct {
+        const wchar_t* entry;
+        int code;
+    } codes[] = { { L"0", 0 },           { L" 3010 ", 3010 },         { L"-1", -1 },
+                  { L"+7", 7 },          { L"2147483647", INT_MAX }, { L"-2147483648", INT_MIN },
+                  { L"007", 7 } };
+    for (const auto& c : codes) {
+        int code = 99;
+        EXPECT_TRUE(ReadReturnCode(c.entry, code)) << Narrow(c.entry);
+        EXPECT_EQ(c.code, code) << Narrow(c.entry);
+    }
+    // Trailing or inner characters, other number forms, tabs (only blanks
+    // are trimmed), digits of other scripts, and numbers out of range.
+    for (const wchar_t* entry : { L"0x5", L"5th", L"1e3", L"3.0", L"1 2", L"--1", L"+", L"-", L"", L" ", L"\t5",
+                                  L"\uff15", L"2147483648", L"-2147483649", L"99999999999999999999" }) {
+        int code = 99;
+        EXPECT_FALSE(ReadReturnCode(entry, code)) << Narrow(entry);
+        EXPECT_EQ(99, code) << Narrow(entry);
+    }
+}
+
 TEST(IsYesWord, CaseFoldedButNotTrimmed)
 {
     for (const wchar_t* yes : { L"true", L"TRUE", L"Yes", L"yEs", L"1" })

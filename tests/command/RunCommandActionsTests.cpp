@@ -1,7 +1,5 @@
 // Which command each action of the RunCommand family runs, when it runs
 // nothing, and how RunCommandAndSetProperty turns exit codes into a property.
-#include <stdexcept>
-
 #include <gtest/gtest.h>
 
 #include "ProbeCommands.h"
@@ -209,8 +207,9 @@ TEST_F(RunCommandAndSetPropertyTest, CodesThatAreNotNumbersNeverMatch)
     EXPECT_EQ(L"zero", propertyFor(exits(0), L";0", L"empty;zero"));
     EXPECT_EQ(L"zero", propertyFor(exits(0), L"none; ;abc;0", L"a;b;c;zero"));
     EXPECT_EQ(L"other", propertyFor(exits(0), L"x;", L"a;b"));
-    // Digits followed by letters count as the digits.
-    EXPECT_EQ(L"five", propertyFor(exits(5), L"5th", L"five"));
+    // Only a whole decimal entry is a code: a leading number is not enough.
+    EXPECT_EQ(L"other", propertyFor(exits(5), L"5th", L"five"));
+    EXPECT_EQ(L"zero", propertyFor(exits(0), L"0x5; 0 ", L"hex;zero"));
 }
 
 TEST_F(RunCommandAndSetPropertyTest, NoExitCodeIsLookedUpAsMinusOne)
@@ -230,13 +229,31 @@ TEST_F(RunCommandAndSetPropertyTest, EmptyCommandSetsNothing)
     EXPECT_EQ((Texts{ L"[RunCommandAndSetProperty] Empty sCmdLine" }), context->Texts());
 }
 
-TEST_F(RunCommandAndSetPropertyTest, MissingValueForTheMatchingCodeReachesTheHost)
+TEST_F(RunCommandAndSetPropertyTest, ShortValueListIsRefusedWithTheDefault)
 {
-    context = RecordingContext::Create({ { L"CmdLine", exits(1) }, { L"WriteProperty", L"RESULT" },
-                                         { L"Default", L"other" }, { L"ReturnCodesSet", L"0;1" },
-                                         { L"ValuesSet", L"a" } });
-    EXPECT_THROW(CallAction("RunCommandAndSetProperty", context), std::out_of_range);
-    EXPECT_FALSE(context->PropertySet(L"RESULT"));
-    // Before the match the short list does not matter.
-    EXPECT_EQ(L"a", propertyFor(exits(0), L"0;1;2", L"a"));
+    struct Case {
+        int exitCode;
+        const wchar_t* codes;
+        const wchar_t* values;
+        const wchar_t* line;
+    } cases[] = {
+        // The matching code has no value at its place.
+        { 1, L"0;1", L"a", L"ValuesSet is shorter than ReturnCodesSet (1 values for 2 codes)" },
+        // A match before the missing place does not hide the broken list.
+        { 0, L"0;1;2", L"a", L"ValuesSet is shorter than ReturnCodesSet (1 values for 3 codes)" },
+        { 5, L"5", L"", L"ValuesSet is shorter than ReturnCodesSet (0 values for 1 codes)" },
+    };
+    for (const Case& c : cases) {
+        context = RecordingContext::Create({ { L"CmdLine", exits(c.exitCode) }, { L"WriteProperty", L"RESULT" },
+                                             { L"Default", L"other" }, { L"ReturnCodesSet", c.codes },
+                                             { L"ValuesSet", c.values } });
+        EXPECT_EQ(1, CallAction("RunCommandAndSetProperty", context)) << Narrow(c.codes);
+        EXPECT_EQ((Texts{ std::wstring(L"[RunCommandAndSetProperty] ") + c.line + L"; setting the Default value" }),
+                  context->Texts(4));
+        std::wstring value;
+        EXPECT_TRUE(context->PropertySet(L"RESULT", &value));
+        EXPECT_EQ(L"other", value);
+    }
+    // More values than codes is no error: the rest is never looked at.
+    EXPECT_EQ(L"b", propertyFor(exits(1), L"0;1", L"a;b;c"));
 }
