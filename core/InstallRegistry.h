@@ -30,6 +30,8 @@ public:
     MOSSEL_API bool SetString(const CString& name, const CString& value, bool expandable);
     MOSSEL_API bool GetDWord(const CString& name, DWORD& value);
     MOSSEL_API bool SetDWord(const CString& name, DWORD value);
+    // Every entry of the list, empty ones included; SetMultiString writes
+    // them back to the same data.
     MOSSEL_API bool GetMultiString(const CString& name, CStringArray& values);
     MOSSEL_API bool SetMultiString(const CString& name, const CStringArray& values);
     MOSSEL_API bool DeleteValue(const CString& name);

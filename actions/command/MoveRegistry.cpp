@@ -1,7 +1,9 @@
 // MoveRegistry: renames one registry value within its key, keeping its data.
-// Whatever is already stored under the new name is replaced. Every failure is
-// only logged; the action always returns 0.
+// Whatever is already stored under the new name is replaced; the old name
+// goes only once the new one holds exactly its data. Every failure is only
+// logged; the action always returns 0.
 #include "core/Action.h"
+#include "core/RegistryNames.h"
 #include "support/mossel/Mossel.h"
 
 #include "CommandArgumentNames.h"
@@ -17,46 +19,93 @@ void logWithError(IActionContext& context, int level, const wchar_t* format, DWO
     context.Log(level, line.str());
 }
 
-// Reads the source with the calls that fit the type and writes it under the
-// target name. False (after logging why) when nothing was written.
+// The calls of one registry type, chosen by the type of their data.
+bool readData(CInstallRegistry& reg, const CString& name, DWORD& data)
+{
+    return reg.GetDWord(name, data);
+}
+bool readData(CInstallRegistry& reg, const CString& name, CString& data)
+{
+    return reg.GetString(name, data);
+}
+bool readData(CInstallRegistry& reg, const CString& name, CStringArray& data)
+{
+    return reg.GetMultiString(name, data);
+}
+bool writeData(CInstallRegistry& reg, const CString& name, DWORD data)
+{
+    return reg.SetDWord(name, data);
+}
+// "E" and "S" move alike, as a plain string.
+bool writeData(CInstallRegistry& reg, const CString& name, const CString& data)
+{
+    return reg.SetString(name, data, false);
+}
+bool writeData(CInstallRegistry& reg, const CString& name, const CStringArray& data)
+{
+    return reg.SetMultiString(name, data);
+}
+bool sameData(DWORD a, DWORD b)
+{
+    return a == b;
+}
+bool sameData(const CString& a, const CString& b)
+{
+    return a == b;
+}
+bool sameData(const CStringArray& a, const CStringArray& b)
+{
+    if (a.GetSize() != b.GetSize())
+        return false;
+    for (int i = 0; i < a.GetSize(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+// Reads the source and writes it under the target name, then reads the
+// target back. True only when the target holds exactly the source's data;
+// a target that does not is removed again. False (after logging why) when
+// the source must stay. `calls` names the type's calls in the log: "String",
+// "DWord" or "MultiString".
+template <typename Data>
+bool copyValue(IActionContext& context, CInstallRegistry& reg, const std::wstring& calls, const CString& source,
+               const CString& target)
+{
+    Data data = Data();
+    if (!readData(reg, source, data)) {
+        logWithError(context, LogLevelInfo, (L"[MoveRegistry] reg.Get" + calls + L" info (%d)").c_str(),
+                     GetLastError());
+        return false;
+    }
+    if (!writeData(reg, target, data)) {
+        logWithError(context, LogLevelError, (L"[MoveRegistry] reg.Set" + calls + L" fails (%d)").c_str(),
+                     GetLastError());
+        return false;
+    }
+    Data written = Data();
+    const bool readBack = readData(reg, target, written);
+    const DWORD error = GetLastError();
+    if (readBack && sameData(data, written))
+        return true;
+    reg.DeleteValue(target);
+    logWithError(context, LogLevelError,
+                 (L"[MoveRegistry] reg.Get" + calls + L" of the target does not give the source's data (%d); "
+                                                       L"the source is kept")
+                     .c_str(),
+                 error);
+    return false;
+}
+
 bool copyValue(IActionContext& context, CInstallRegistry& reg, const CString& type, const CString& source,
                const CString& target)
 {
-    if (type.CompareNoCase(L"M") == 0) {
-        CStringArray values;
-        if (!reg.GetMultiString(source, values)) {
-            logWithError(context, LogLevelInfo, L"[MoveRegistry] reg.GetMultiString info (%d)", GetLastError());
-            return false;
-        }
-        if (!reg.SetMultiString(target, values)) {
-            logWithError(context, LogLevelError, L"[MoveRegistry] reg.SetMultiString fails (%d)", GetLastError());
-            return false;
-        }
-        return true;
-    }
-    if (type.CompareNoCase(L"D") == 0) {
-        DWORD value = 0;
-        if (!reg.GetDWord(source, value)) {
-            logWithError(context, LogLevelInfo, L"[MoveRegistry] reg.GetDWord info (%d)", GetLastError());
-            return false;
-        }
-        if (!reg.SetDWord(target, value)) {
-            logWithError(context, LogLevelError, L"[MoveRegistry] reg.SetDWord fails (%d)", GetLastError());
-            return false;
-        }
-        return true;
-    }
-    // "E" and "S" move alike, as a plain string.
-    CString value;
-    if (!reg.GetString(source, value)) {
-        logWithError(context, LogLevelInfo, L"[MoveRegistry] reg.GetString info (%d)", GetLastError());
-        return false;
-    }
-    if (!reg.SetString(target, value, false)) {
-        logWithError(context, LogLevelError, L"[MoveRegistry] reg.SetString fails (%d)", GetLastError());
-        return false;
-    }
-    return true;
+    if (type.CompareNoCase(L"M") == 0)
+        return copyValue<CStringArray>(context, reg, L"MultiString", source, target);
+    if (type.CompareNoCase(L"D") == 0)
+        return copyValue<DWORD>(context, reg, L"DWord", source, target);
+    return copyValue<CString>(context, reg, L"String", source, target);
 }
 
 bool knownType(const CString& type)
@@ -84,7 +133,9 @@ VERRAND_ACTION(MoveRegistry)
         context->Log(LogLevelInfo, prefix + L"Empty Information");
         return ActionDone;
     }
-    if (source.CompareNoCase(target) == 0) {
+    // As the registry compares names: otherwise deleting the target would
+    // delete the source itself.
+    if (SameRegistryName(source.str(), target.str())) {
         context->Log(LogLevelInfo, prefix + L"Source and Target are identical");
         return ActionDone;
     }

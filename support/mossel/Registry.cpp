@@ -163,18 +163,21 @@ bool CInstallRegistry::GetMultiString(const CString& name, CStringArray& values)
         return false;
     }
     values.RemoveAll();
+    // Every entry counts, empty ones included: the list is the whole data,
+    // each entry ended by a NUL and the list by one more. Data that lacks
+    // the last NUL or two still gives all its entries.
     const wchar_t* chars = reinterpret_cast<const wchar_t*>(data.empty() ? 0 : &data[0]);
-    const size_t count = data.size() / sizeof(wchar_t);
+    size_t count = data.size() / sizeof(wchar_t);
+    if (count > 0 && chars[count - 1] == L'\0' && (count == 1 || chars[count - 2] == L'\0'))
+        --count; // the NUL that ends the list
     size_t start = 0;
     for (size_t i = 0; i < count; ++i) {
         if (chars[i] != L'\0')
             continue;
-        if (i == start)
-            break; // the empty string that ends the list
         values.Add(CString(chars + start, static_cast<int>(i - start)));
         start = i + 1;
     }
-    if (start < count && chars[count - 1] != L'\0')
+    if (start < count)
         values.Add(CString(chars + start, static_cast<int>(count - start)));
     SetLastError(ERROR_SUCCESS);
     return true;

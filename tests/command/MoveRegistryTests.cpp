@@ -47,9 +47,26 @@ protected:
     {
         return RegGetText(HKEY_LOCAL_MACHINE, kKey, name, view, type);
     }
-    bool exists(const wchar_t* name, REGSAM view = KEY_WOW64_32KEY)
+    bool exists(const std::wstring& name, REGSAM view = KEY_WOW64_32KEY)
     {
         return RegValueExists(HKEY_LOCAL_MACHINE, kKey, name, view);
+    }
+    // The value's data exactly as stored.
+    std::wstring rawOf(const wchar_t* name)
+    {
+        HKEY key = 0;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS)
+            return L"<no key>";
+        DWORD size = 0;
+        std::wstring data;
+        if (RegQueryValueExW(key, name, 0, 0, 0, &size) == ERROR_SUCCESS) {
+            data.resize(size / sizeof(wchar_t));
+            RegQueryValueExW(key, name, 0, 0, reinterpret_cast<BYTE*>(&data[0]), &size);
+        } else {
+            data = L"<no value>";
+        }
+        RegCloseKey(key);
+        return data;
     }
 
     RecordingContextPtr context;
@@ -88,6 +105,56 @@ TEST_F(MoveRegistryTest, MovesEachTypeAndReplacesTheTarget)
         EXPECT_EQ(c.targetType, type) << Narrow(c.letter);
         EXPECT_FALSE(exists(L"Old")) << Narrow(c.letter);
     }
+}
+
+TEST_F(MoveRegistryTest, MultiStringsMoveWhole)
+{
+    // Whole stored data.
+    const std::wstring lists[] = {
+        // Empty entries inside and at the end of the list.
+        std::wstring(L"a\0\0b\0c\0\0", 8),
+        std::wstring(L"a\0\0\0", 4),
+        std::wstring(L"\0\0", 2),
+        // The empty list.
+        std::wstring(L"\0", 1),
+    };
+    for (const std::wstring& list : lists) {
+        // The helper adds the last NUL.
+        RegSetText(HKEY_LOCAL_MACHINE, kKey, L"Old", list.substr(0, list.size() - 1), KEY_WOW64_32KEY, REG_MULTI_SZ);
+        EXPECT_EQ(0, move(L"M"));
+        EXPECT_EQ(plus(echo(L"M"), L"[MoveRegistry] DONE"), context->Texts(2)) << list.size();
+        EXPECT_EQ(list, rawOf(L"New")) << list.size();
+        EXPECT_FALSE(exists(L"Old")) << list.size();
+    }
+}
+
+TEST_F(MoveRegistryTest, NamesTheRegistryTakesForOneAreIdentical)
+{
+    struct Case {
+        std::wstring source;
+        std::wstring target;
+    } same[] = {
+        // Case differs outside ASCII: Latin, Greek, Cyrillic.
+        { L"\u00c4rger", L"\u00e4rger" },
+        { L"\u03a3\u03b9\u03b3\u03bc\u03b1", L"\u03c3\u03b9\u03b3\u03bc\u03b1" },
+        { L"\u042f\u0434\u0440\u043e", L"\u044f\u0434\u0440\u043e" },
+        // The registry reads a name up to its first NUL.
+        { L"Old", std::wstring(L"Old\0x", 5) },
+    };
+    for (const Case& c : same) {
+        RegSetText(HKEY_LOCAL_MACHINE, kKey, c.source, L"kept", KEY_WOW64_32KEY);
+        EXPECT_EQ(0, move(L"S", c.source, c.target));
+        EXPECT_EQ(plus(echo(L"S", c.source, c.target), L"[MoveRegistry] Source and Target are identical"),
+                  context->Texts(2));
+        EXPECT_EQ(L"kept", RegGetText(HKEY_LOCAL_MACHINE, kKey, c.source, KEY_WOW64_32KEY)) << Narrow(c.source);
+        clean();
+    }
+    // Names that only a locale's rules would equate are two names.
+    RegSetText(HKEY_LOCAL_MACHINE, kKey, L"stra\u00dfe", L"moved", KEY_WOW64_32KEY);
+    EXPECT_EQ(0, move(L"S", L"stra\u00dfe", L"STRASSE"));
+    EXPECT_EQ(L"[MoveRegistry] DONE", context->lines.back().text);
+    EXPECT_EQ(L"moved", valueOf(L"STRASSE"));
+    EXPECT_FALSE(exists(L"stra\u00dfe"));
 }
 
 TEST_F(MoveRegistryTest, Wow64SwitchSelectsTheNativeView)
