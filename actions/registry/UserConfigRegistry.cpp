@@ -3,6 +3,7 @@
 #include "RootKeys.h"
 #include "ScopedRegistryKey.h"
 #include "core/LogLevel.h"
+#include "core/MachineMutex.h"
 #include "core/TrueFalseWords.h"
 
 RegistryLocation SplitRegistryPath(const std::wstring& registryPath)
@@ -41,6 +42,14 @@ bool ResolveRootKey(ILogger& logger, const std::wstring& rootName, const std::ws
 bool WriteValueToRegistry(const std::wstring& subKey, const std::wstring& data, const std::wstring& valueName,
                           HKEY root, std::wstring& errorText)
 {
+    // Under the lock that RemoveUserConfigRegistryKey holds while it finds a
+    // key empty and deletes it, so that the key it deletes is never one this
+    // write has just refilled.
+    MachineMutexLock lock(RegistryEditMutexName);
+    if (!lock.held()) {
+        errorText = L"WriteValueToRegistry:: failed to lock registry key (" + std::to_wstring(lock.error()) + L").";
+        return false;
+    }
     ScopedRegistryKey key;
     DWORD disposition = 0;
     if (RegCreateKeyExW(root, subKey.c_str(), 0, 0, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | KEY_WOW64_64KEY, 0,

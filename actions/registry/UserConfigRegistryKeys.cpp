@@ -2,8 +2,7 @@
 // value of a user's configuration, written at install and removed at
 // uninstall together with its key when nothing else is left in it.
 #include "core/Action.h"
-
-#include <shlwapi.h>
+#include "core/MachineMutex.h"
 
 #include "RegistryArgumentNames.h"
 #include "ScopedRegistryKey.h"
@@ -31,18 +30,26 @@ const wchar_t* refusedTypeLine(const std::wstring& type)
     return L"Unsupported registry type.";
 }
 
-// True when the key, as the process's default view sees it, exists and
-// holds neither values nor subkeys.
-bool isEmptyKey(HKEY root, const std::wstring& subKey)
+// Deletes the key in the 64-bit view, where the value was removed, when it
+// holds neither values nor subkeys. Never a root itself. False when the key
+// stays.
+bool deleteEmptyKey(HKEY root, const std::wstring& subKey)
 {
-    ScopedRegistryKey key;
-    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
+    if (subKey.find_first_not_of(L'\\') == std::wstring::npos)
         return false;
-    DWORD subKeys = 0;
-    DWORD values = 0;
-    if (RegQueryInfoKeyW(key.get(), 0, 0, 0, &subKeys, 0, 0, &values, 0, 0, 0, 0) != ERROR_SUCCESS)
-        return false;
-    return subKeys == 0 && values == 0;
+    {
+        ScopedRegistryKey key;
+        if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.receive()) !=
+            ERROR_SUCCESS)
+            return false;
+        DWORD subKeys = 0;
+        DWORD values = 0;
+        if (RegQueryInfoKeyW(key.get(), 0, 0, 0, &subKeys, 0, 0, &values, 0, 0, 0, 0) != ERROR_SUCCESS)
+            return false;
+        if (subKeys != 0 || values != 0)
+            return false;
+    }
+    return RegDeleteKeyExW(root, subKey.c_str(), KEY_WOW64_64KEY, 0) == ERROR_SUCCESS;
 }
 }
 
@@ -87,6 +94,14 @@ VERRAND_ACTION(RemoveUserConfigRegistryKey)
     if (!ResolveRootKey(*context, location.rootName, perUser, root))
         return ActionFailed;
 
+    // Other setups may write to the same key meanwhile: the value's removal
+    // and the emptiness check with the key's deletion are one step for them.
+    MachineMutexLock lock(RegistryEditMutexName);
+    if (!lock.held()) {
+        context->Log(LogLevelError, L"RemoveUserConfigRegistryKey:: failed to lock registry key (" +
+                                        std::to_wstring(lock.error()) + L").");
+        return ActionFailed;
+    }
     {
         ScopedRegistryKey key;
         if (RegOpenKeyExW(root, location.subKey.c_str(), 0, KEY_SET_VALUE | DELETE | KEY_WOW64_64KEY,
@@ -100,9 +115,7 @@ VERRAND_ACTION(RemoveUserConfigRegistryKey)
             return ActionFailed;
         }
     }
-    // The key goes only when nothing is left in it. SHDeleteEmptyKeyW works
-    // in the default view, so that is the view looked at.
-    if (!isEmptyKey(root, location.subKey) || SHDeleteEmptyKeyW(root, location.subKey.c_str()) != ERROR_SUCCESS)
+    if (!deleteEmptyKey(root, location.subKey))
         context->Log(LogLevelInfo, L"RemoveUserConfigRegistryKey:: Failed to delete registry key (may not be empty).");
     return ActionDone;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/Action.h"
+#include "core/MachineMutex.h"
 #include "support/mossel/Mossel.h"
 
 #include "EnvironmentBroadcast.h"
@@ -65,6 +66,46 @@ void clear(IActionContext& context, CInstallRegistry& key, const CString& name, 
         context.Log(LogLevelError, withError(L"Fail to clear", GetLastError()));
 }
 
+// The edit itself, under the library's machine-wide lock so that setups
+// running at once never write over each other's change. False when the lock
+// cannot be had: nothing is read or written then.
+bool edit(IActionContext& context, CInstallRegistry& key, const CString& name, const CString& value,
+          const CString& action)
+{
+    MachineMutexLock lock(RegistryEditMutexName);
+    if (!lock.held()) {
+        context.Log(LogLevelError, withError(L"Fails to lock the Environment Hive", lock.error()));
+        return false;
+    }
+    CString oldText;
+    bool readable = true;
+    if (key.GetString(name, oldText)) {
+        context.Log(LogLevelInfo, L"  Value: " + oldText.str());
+    } else {
+        // A value that is there but cannot be read as text is not edited:
+        // writing the edit of an empty text would lose it.
+        const DWORD error = GetLastError();
+        readable = error == ERROR_FILE_NOT_FOUND;
+        if (!readable)
+            context.Log(LogLevelError, withError(L"Fails to read the value as text", error));
+    }
+
+    if (action.CompareNoCase(L"prepend") == 0) {
+        if (readable)
+            prepend(context, key, name, value, oldText);
+    } else if (action.CompareNoCase(L"remove") == 0) {
+        if (readable)
+            remove(context, key, name, value, oldText);
+    } else if (action.CompareNoCase(L"assign") == 0) {
+        assign(context, key, name, value);
+    } else if (action.CompareNoCase(L"clear") == 0) {
+        clear(context, key, name, value);
+    } else {
+        context.Log(LogLevelError, L"Incorrect action, should be 'prepend', 'remove', 'assign' or 'clear'");
+    }
+    return true;
+}
+
 void broadcast(IActionContext& context, const CString& timeoutText)
 {
     context.Log(LogLevelInfo, L"Broadcast the changes...");
@@ -99,20 +140,8 @@ VERRAND_ACTION(ConfigureEnvironment)
         }
 
         context->Log(LogLevelInfo, L"Handle Key: " + name.str());
-        CString oldText;
-        if (key.GetString(name, oldText))
-            context->Log(LogLevelInfo, L"  Value: " + oldText.str());
-
-        if (action.CompareNoCase(L"prepend") == 0)
-            prepend(*context, key, name, value, oldText);
-        else if (action.CompareNoCase(L"remove") == 0)
-            remove(*context, key, name, value, oldText);
-        else if (action.CompareNoCase(L"assign") == 0)
-            assign(*context, key, name, value);
-        else if (action.CompareNoCase(L"clear") == 0)
-            clear(*context, key, name, value);
-        else
-            context->Log(LogLevelError, L"Incorrect action, should be 'prepend', 'remove', 'assign' or 'clear'");
+        if (!edit(*context, key, name, value, action))
+            return ActionFailed;
 
         if (IsBroadcastWord(broadcastWord))
             broadcast(*context, timeoutText);

@@ -220,15 +220,23 @@ TEST_F(UserConfigRegistryTest, OtherValuesAndSubkeysKeepTheKey)
     EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, std::wstring(kKey) + L"\\Child", L"c", k64));
 }
 
-TEST_F(UserConfigRegistryTest, MachineKeyIsLeftWhereTheDefaultViewDoesNotReach)
+TEST_F(UserConfigRegistryTest, EmptiedKeyGoesInTheViewTheValueLeft)
 {
-    // The value goes in the 64-bit view; a 32-bit process's default view of
-    // the machine's software key is another key, so the empty key stays.
+    // The value goes in the 64-bit view, and so does the key it leaves
+    // empty. The 32-bit process's own view of the machine's software key is
+    // another key, empty too, but not the one the value was in: it stays.
     RegSetText(HKEY_LOCAL_MACHINE, kKey, L"Theme", L"dark", k64);
+    RegSetText(HKEY_LOCAL_MACHINE, kKey, L"Scratch", L"", KEY_WOW64_32KEY);
+    HKEY key = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key));
+    RegDeleteValueW(key, L"Scratch");
+    RegCloseKey(key);
+
     EXPECT_EQ(0, remove(std::wstring(L"HKMU\\") + kKey, L"Theme", L"no"));
-    expectOnlyLine(2, kMayNotBeEmpty);
-    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kKey, L"Theme", k64));
-    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kKey, k64));
+    EXPECT_TRUE(context->lines.empty());
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kKey, k64));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kParent, k64));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY));
 }
 
 TEST_F(UserConfigRegistryTest, MissingValueOrKeyFails)

@@ -186,6 +186,25 @@ TEST_F(ConfigureEnvironmentTest, RemoveOnMissingVariableWritesItEmpty)
     EXPECT_TRUE(context->HasLine(L"  remove from: ", 2));
 }
 
+TEST_F(ConfigureEnvironmentTest, ValueThatIsNotTextIsNotEditedAway)
+{
+    // Prepending to or removing from what cannot be read as text would write
+    // the edit of an empty text over it.
+    const std::wstring binary(L"\x0102\x0304", 2);
+    for (const wchar_t* action : { L"prepend", L"remove" }) {
+        setVariable(binary, REG_BINARY);
+        EXPECT_EQ(0, run(action, L"C:\\B;")) << Narrow(action);
+        EXPECT_EQ((std::vector<std::wstring>{ L"Fails to read the value as text [1804]" }), context->Texts(4));
+        DWORD type = 0;
+        variable(&type);
+        EXPECT_EQ(static_cast<DWORD>(REG_BINARY), type) << Narrow(action);
+        EXPECT_EQ(L"ConfigureEnvironment is done", context->lines.back().text);
+    }
+    // An assignment names all the data: it replaces the value.
+    EXPECT_EQ(0, run(L"assign", L"text"));
+    EXPECT_EQ(L"text", variable());
+}
+
 TEST_F(ConfigureEnvironmentTest, AssignAndClear)
 {
     EXPECT_EQ(0, run(L"Assign", L"value one"));
