@@ -1,7 +1,5 @@
 #include "SecretMask.h"
 
-#include "PocoWrapper/String.h"
-
 const wchar_t* const SecretMask::Stars = L"********";
 
 SecretMask::SecretMask(const std::wstring& secret, bool hideCommandLine)
@@ -11,10 +9,29 @@ SecretMask::SecretMask(const std::wstring& secret, bool hideCommandLine)
 
 std::wstring SecretMask::Text(const std::wstring& text) const
 {
-    std::wstring masked(text);
-    if (!m_secret.empty())
-        PocoWrapper::replaceInPlace(masked, m_secret, Stars);
+    std::wstring masked;
+    MaskInto(text, text.size(), masked);
     return masked;
+}
+
+std::size_t SecretMask::MaskInto(const std::wstring& text, std::size_t limit, std::wstring& out) const
+{
+    std::size_t at = 0;
+    if (!m_secret.empty()) {
+        for (;;) {
+            const std::size_t hit = text.find(m_secret, at);
+            if (hit == std::wstring::npos || hit >= limit)
+                break;
+            out.append(text, at, hit - at);
+            out += Stars;
+            at = hit + m_secret.size();
+        }
+    }
+    if (at < limit) {
+        out.append(text, at, limit - at);
+        at = limit;
+    }
+    return at;
 }
 
 std::wstring SecretMask::CommandLine(const std::wstring& commandLine) const

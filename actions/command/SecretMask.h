@@ -13,6 +13,12 @@ public:
     std::wstring Text(const std::wstring& text) const;
     // The command line as a log line may show it.
     std::wstring CommandLine(const std::wstring& commandLine) const;
+    // Appends text to out with every occurrence of the secret that begins
+    // before limit replaced, and returns how much of text that used (limit,
+    // or more when a secret reaches past it). Text read in pieces is masked
+    // as a whole when the next piece starts where this one stopped.
+    std::size_t MaskInto(const std::wstring& text, std::size_t limit, std::wstring& out) const;
+    std::size_t SecretLength() const { return m_secret.size(); }
 
     static const wchar_t* const Stars;
 
