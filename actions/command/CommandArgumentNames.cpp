@@ -11,6 +11,8 @@ const std::wstring MaxRetriesAllowed(L"MaxRetriesAllowed");
 const std::wstring RetryInterval(L"RetryInterval");
 const std::wstring UseShellExecute(L"UseShellExecute");
 const std::wstring EnvSettings(L"EnvSettings");
+const std::wstring CaptureOutput(L"CaptureOutput");
+const std::wstring TimeoutSeconds(L"TimeoutSeconds");
 
 const std::wstring CmdLine(L"CmdLine");
 const std::wstring RunOnDuAction(L"RunOnDuAction");

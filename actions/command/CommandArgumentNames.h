@@ -14,6 +14,8 @@ extern const std::wstring MaxRetriesAllowed;
 extern const std::wstring RetryInterval;
 extern const std::wstring UseShellExecute;
 extern const std::wstring EnvSettings;
+extern const std::wstring CaptureOutput;
+extern const std::wstring TimeoutSeconds;
 
 // The RunCommand family.
 extern const std::wstring CmdLine;

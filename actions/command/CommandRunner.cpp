@@ -10,6 +10,8 @@
 #include "CommandText.h"
 #include "EnvironmentSettings.h"
 #include "SecretMask.h"
+#include "WatchOptions.h"
+#include "WatchedCommand.h"
 #include "Wow64Redirection.h"
 
 namespace {
@@ -79,6 +81,15 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
     logLine(log, L"UseShellExecute:    " + useShell.str());
     const bool shell = IsYesWord(useShell.str());
 
+    // Output capture and the time limit: nothing is logged unless they are
+    // asked for.
+    const WatchOptions watch =
+        ReadWatchOptions(GetCStringArg(context, CommandArgumentNames::CaptureOutput).str(),
+                         GetCStringArg(context, CommandArgumentNames::TimeoutSeconds).str(), shell,
+                         IsYesWord(noWaiting.str()));
+    for (const std::wstring& note : watch.notes)
+        logLine(log, mask.Text(note));
+
     try {
         const std::wstring settings = *context->GetArg(CommandArgumentNames::EnvSettings);
         if (!settings.empty()) {
@@ -94,6 +105,10 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
                 context->Log(LogLevelInfo, L"UseShellExecute: " + mask.CommandLine(commandLine.str()));
                 // A shell launch gives no exit code to look at.
                 ShellExecuteW(0, 0, commandLine, 0, 0, showMode);
+            } else if (watch.Active()) {
+                DWORD code = 0;
+                if (RunWatchedCommand(*context, log, commandLine.str(), hide, watch, mask, code))
+                    *exitCode = static_cast<int>(code);
             } else {
                 RunRedistProgram(context, commandLine, kRedistOptions, hide, 0, reinterpret_cast<DWORD*>(exitCode), 0,
                                  false, 0, CString(), CString(), noWait);

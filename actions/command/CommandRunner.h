@@ -7,8 +7,10 @@
 
 // Runs commandLine with the runner options read from the context (echo and
 // masking, window, WOW64 redirection, waiting, shell launch, environment
-// settings; retry count and interval only when allowRetries). *exitCode gets
-// the command's exit code when one is obtained and keeps its value otherwise.
+// settings, output capture and time limit; retry count and interval only
+// when allowRetries). *exitCode gets the command's exit code when one is
+// obtained (ERROR_TIMEOUT when the time limit ended it) and keeps its value
+// otherwise.
 // Always returns 0: the outcome is in *exitCode and in the log.
 int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString commandLine, int* exitCode,
                        bool allowRetries);

@@ -25,6 +25,12 @@ public:
     bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
     // False when closing failed.
     bool close();
+    // Closes the handle held, if any, and takes another.
+    void reset(HANDLE handle)
+    {
+        close();
+        m_handle = handle;
+    }
 
 private:
     ScopedFileHandle(const ScopedFileHandle&);

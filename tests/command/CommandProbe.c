@@ -9,10 +9,23 @@
  *   --env NAME FILE      write the variable's value, or "<unset>"
  *   --wait-for FILE      wait until FILE exists (at most a minute), then
  *   --done FILE          write "released" or "gave up" into this file
- * Texts are written in UTF-8 without a line end. */
+ *   --out TEXT           write TEXT to standard output, in UTF-8, reading
+ *                        \n \r \t \0 \\ and \xHH (one raw byte) as escapes
+ *   --err TEXT           the same on standard error
+ *   --lines N TEXT       write N lines "TEXT 1" to "TEXT N" to standard
+ *                        output, each ending in \r\n
+ *   --bytes N            write N times "x" to standard output, no line end
+ *   --sleep MS           sleep for MS milliseconds
+ *   --pid FILE           write this process's id
+ *   --spawn FILE OPTIONS start this program again with OPTIONS, on the same
+ *                        standard handles, write its id into FILE and go on
+ * The output options act in the order given, the others after all of them.
+ * Texts written to files are UTF-8 without a line end. */
 #include <windows.h>
 
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <wchar.h>
 
 static void writeBytes(HANDLE file, const wchar_t* text)
@@ -79,6 +92,134 @@ static int countRun(const wchar_t* path)
     return count;
 }
 
+static void writeAll(DWORD which, const char* bytes, DWORD size)
+{
+    DWORD written = 0;
+    while (size > 0) {
+        if (!WriteFile(GetStdHandle(which), bytes, size, &written, 0))
+            ExitProcess(97);
+        bytes += written;
+        size -= written;
+    }
+}
+
+static int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+/* Writes the text in UTF-8 with its escapes replaced. */
+static void writeEscaped(DWORD which, const wchar_t* text)
+{
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, 0, 0, 0, 0);
+    char* bytes = (char*)malloc(size > 0 ? size : 1);
+    int from, to = 0;
+    if (!bytes)
+        ExitProcess(91);
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, size, 0, 0);
+    for (from = 0; from < size - 1; ++from) {
+        char c = bytes[from];
+        if (c == '\\' && from + 1 < size - 1) {
+            char next = bytes[++from];
+            if (next == 'n')
+                c = '\n';
+            else if (next == 'r')
+                c = '\r';
+            else if (next == 't')
+                c = '\t';
+            else if (next == '0')
+                c = '\0';
+            else if (next == 'x' && from + 2 < size - 1 && hexDigit(bytes[from + 1]) >= 0 &&
+                     hexDigit(bytes[from + 2]) >= 0) {
+                c = (char)(hexDigit(bytes[from + 1]) * 16 + hexDigit(bytes[from + 2]));
+                from += 2;
+            } else
+                c = next;
+        }
+        bytes[to++] = c;
+    }
+    writeAll(which, bytes, (DWORD)to);
+    free(bytes);
+}
+
+/* Writes count lines "text i\r\n" in large blocks. */
+static void writeLines(int count, const wchar_t* text)
+{
+    enum { kBlock = 65536 };
+    char* block = (char*)malloc(kBlock);
+    char prefix[256];
+    int used = 0, i;
+    int prefixSize = WideCharToMultiByte(CP_UTF8, 0, text, -1, prefix, sizeof(prefix) - 16, 0, 0);
+    if (!block || prefixSize <= 0)
+        ExitProcess(91);
+    prefix[prefixSize - 1] = ' ';
+    for (i = 1; i <= count; ++i) {
+        if (used > kBlock - (int)sizeof(prefix) - 16) {
+            writeAll(STD_OUTPUT_HANDLE, block, (DWORD)used);
+            used = 0;
+        }
+        memcpy(block + used, prefix, prefixSize);
+        used += prefixSize;
+        used += sprintf(block + used, "%d\r\n", i);
+    }
+    writeAll(STD_OUTPUT_HANDLE, block, (DWORD)used);
+    free(block);
+}
+
+static void writeFill(int count)
+{
+    enum { kBlock = 65536 };
+    char block[kBlock];
+    memset(block, 'x', kBlock);
+    while (count > 0) {
+        int size = count < kBlock ? count : kBlock;
+        writeAll(STD_OUTPUT_HANDLE, block, (DWORD)size);
+        count -= size;
+    }
+}
+
+static void writeProcessId(const wchar_t* path, DWORD id)
+{
+    wchar_t text[32];
+    swprintf(text, 32, L"%lu", (unsigned long)id);
+    writeText(path, text);
+}
+
+/* Starts this program with the options; the new process inherits the
+ * standard handles (pipes included) and is not waited for. */
+static void spawn(const wchar_t* idFile, const wchar_t* options)
+{
+    wchar_t self[MAX_PATH];
+    wchar_t* line;
+    STARTUPINFOW startup;
+    PROCESS_INFORMATION process;
+    DWORD length = GetModuleFileNameW(0, self, MAX_PATH);
+    if (length == 0 || length == MAX_PATH)
+        ExitProcess(98);
+    line = (wchar_t*)calloc(length + wcslen(options) + 4, sizeof(wchar_t));
+    if (!line)
+        ExitProcess(91);
+    swprintf(line, length + wcslen(options) + 4, L"\"%ls\" %ls", self, options);
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (!CreateProcessW(0, line, 0, 0, TRUE, 0, 0, 0, &startup, &process))
+        ExitProcess(99);
+    writeProcessId(idFile, process.dwProcessId);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    free(line);
+}
+
 static int exists(const wchar_t* path)
 {
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
@@ -130,6 +271,24 @@ int wmain(int argc, wchar_t** argv)
             waitFor = value;
         } else if (wcscmp(option, L"--done") == 0) {
             done = value;
+        } else if (wcscmp(option, L"--out") == 0) {
+            writeEscaped(STD_OUTPUT_HANDLE, value);
+        } else if (wcscmp(option, L"--err") == 0) {
+            writeEscaped(STD_ERROR_HANDLE, value);
+        } else if (wcscmp(option, L"--lines") == 0) {
+            if (i + 1 >= argc)
+                return 81;
+            writeLines(_wtoi(value), argv[++i]);
+        } else if (wcscmp(option, L"--bytes") == 0) {
+            writeFill(_wtoi(value));
+        } else if (wcscmp(option, L"--sleep") == 0) {
+            Sleep((DWORD)_wtoi(value));
+        } else if (wcscmp(option, L"--pid") == 0) {
+            writeProcessId(value, GetCurrentProcessId());
+        } else if (wcscmp(option, L"--spawn") == 0) {
+            if (i + 1 >= argc)
+                return 81;
+            spawn(value, argv[++i]);
         } else {
             return 83;
         }

@@ -1,0 +1,32 @@
+#pragma once
+// Starting a command the runner watches: its standard output and error are
+// read through pipes while it runs, and a time limit ends every process it
+// started.
+#include <string>
+
+#include <windows.h>
+
+#include "core/IActionContext.h"
+#include "core/MsiLogMessage.h"
+#include "SecretMask.h"
+#include "WatchOptions.h"
+
+namespace CommandWatch {
+// How long the pipes are still read after the command ended, for output a
+// process it started may still be writing.
+const DWORD kDrainMilliseconds = 2000;
+}
+
+// The code page of console output: what a console program writes in when
+// its text is not UTF-8.
+unsigned ConsoleOutputCodePage();
+
+// Starts commandLine (hidden when hide) and waits for it. With
+// options.capture its output lines go through log, "> " before standard
+// output and "! " before standard error; with options.timeoutSeconds the
+// command and every process it started are ended when the time is up.
+// Failures are logged at the error level on the context. True when the
+// command ran: exitCode is then its exit code, or ERROR_TIMEOUT when the time
+// limit ended it.
+bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::wstring& commandLine, bool hide,
+                       const WatchOptions& options, const SecretMask& mask, DWORD& exitCode);
