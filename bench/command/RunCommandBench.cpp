@@ -1,7 +1,10 @@
 // RunCommand through its export against CreateProcessW and a wait of the same
 // command line: what the runner's reading, echo and bookkeeping cost on top
 // of starting a process. The command is this program itself, asked to exit
-// at once.
+// at once. Then RunCommand capturing 100,000 lines of output into the log
+// against the same command writing them to a file.
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,12 +19,76 @@
 namespace {
 typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 const int kRuns = 40;
+const int kCapturedLines = 100000;
 
-std::wstring selfCommandLine()
+std::wstring selfPath()
 {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(0, path, MAX_PATH);
-    return L"\"" + std::wstring(path) + L"\" --exit";
+    return path;
+}
+
+std::wstring selfCommandLine()
+{
+    return L"\"" + selfPath() + L"\" --exit";
+}
+
+// Writes count short lines to standard output in large blocks.
+int printLines(int count)
+{
+    std::string block;
+    char line[32];
+    for (int i = 1; i <= count; ++i) {
+        const int length = std::snprintf(line, sizeof(line), "output line %d\r\n", i);
+        block.append(line, length);
+        if (block.size() > 60000 || i == count) {
+            DWORD written = 0;
+            if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), block.data(), static_cast<DWORD>(block.size()), &written,
+                           0))
+                return 1;
+            block.clear();
+        }
+    }
+    return 0;
+}
+
+typedef boost::shared_ptr<IActionContext> ContextPtr;
+
+// Seconds of one RunCommand call with the context, best of three.
+double runCommandSeconds(ActionFunction runCommand, const ContextPtr& context)
+{
+    return BestSecondsOf([&] { runCommand(context); }, 3);
+}
+
+// Output through the runner's pipes into the log, against the same command
+// with its output sent to a file.
+void benchCapture(ActionFunction runCommand)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring file = std::wstring(temp) + L"verrand-bench-lines.txt";
+    const std::wstring lines = L"\"" + selfPath() + L"\" --lines " + std::to_wstring(kCapturedLines);
+
+    QuietContext::Values arguments;
+    arguments[L"CmdLine"] = L"cmd /c \"" + lines + L"\"";
+    arguments[L"CaptureOutput"] = L"yes";
+    QuietContext* captureContext = new QuietContext(arguments);
+    const ContextPtr capture(captureContext);
+    arguments.erase(L"CaptureOutput");
+    arguments[L"CmdLine"] = L"cmd /c \"" + lines + L" > \"" + file + L"\"\"";
+    const ContextPtr toFile(new QuietContext(arguments));
+
+    const double fileSeconds = runCommandSeconds(runCommand, toFile);
+    const double captureSeconds = runCommandSeconds(runCommand, capture);
+    DeleteFileW(file.c_str());
+    // Three runs of 100,000 lines each, plus the runner's own lines.
+    if (captureContext->lines < 3L * kCapturedLines) {
+        std::printf("RunCommand bench: only %ld lines were captured\n", captureContext->lines);
+        return;
+    }
+    ReportFigure("RunCommand with CaptureOutput, 100,000 lines into the log", captureSeconds * 1000, "ms",
+                 "the same command with its output sent to a file (cmd /c ... > file)", fileSeconds * 1000);
+    ReportPeakMemory("RunCommand bench");
 }
 
 bool createAndWait(const std::wstring& commandLine)
@@ -44,6 +111,8 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--exit") == 0)
         return 0;
+    if (argc > 2 && std::strcmp(argv[1], "--lines") == 0)
+        return printLines(std::atoi(argv[2]));
     HMODULE verrand = LoadLibraryW(L"Verrand.dll");
     ActionFunction runCommand = verrand ? reinterpret_cast<ActionFunction>(GetProcAddress(verrand, "RunCommand")) : 0;
     if (!runCommand) {
@@ -73,5 +142,6 @@ int main(int argc, char** argv)
     }
     ReportFigure("RunCommand of a program that exits at once", action / kRuns * 1000, "ms/run",
                  "CreateProcessW + wait of the same command", plain / kRuns * 1000);
+    benchCapture(runCommand);
     return 0;
 }
