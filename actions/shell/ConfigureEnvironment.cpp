@@ -78,24 +78,24 @@ bool edit(IActionContext& context, CInstallRegistry& key, const CString& name, c
         return false;
     }
     CString oldText;
-    bool readable = true;
-    if (key.GetString(name, oldText)) {
+    DWORD readError = ERROR_SUCCESS;
+    if (key.GetString(name, oldText))
         context.Log(LogLevelInfo, L"  Value: " + oldText.str());
-    } else {
-        // A value that is there but cannot be read as text is not edited:
-        // writing the edit of an empty text would lose it.
-        const DWORD error = GetLastError();
-        readable = error == ERROR_FILE_NOT_FOUND;
-        if (!readable)
-            context.Log(LogLevelError, withError(L"Fails to read the value as text", error));
+    else
+        readError = GetLastError();
+    // A value that is there but cannot be read as text is not edited: the
+    // edit of an empty text would be written over it.
+    const bool prepending = action.CompareNoCase(L"prepend") == 0;
+    const bool removing = action.CompareNoCase(L"remove") == 0;
+    if ((prepending || removing) && readError != ERROR_SUCCESS && readError != ERROR_FILE_NOT_FOUND) {
+        context.Log(LogLevelError, withError(L"Fails to read the value as text", readError));
+        return true;
     }
 
-    if (action.CompareNoCase(L"prepend") == 0) {
-        if (readable)
-            prepend(context, key, name, value, oldText);
-    } else if (action.CompareNoCase(L"remove") == 0) {
-        if (readable)
-            remove(context, key, name, value, oldText);
+    if (prepending) {
+        prepend(context, key, name, value, oldText);
+    } else if (removing) {
+        remove(context, key, name, value, oldText);
     } else if (action.CompareNoCase(L"assign") == 0) {
         assign(context, key, name, value);
     } else if (action.CompareNoCase(L"clear") == 0) {

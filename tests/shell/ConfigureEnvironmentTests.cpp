@@ -203,6 +203,7 @@ TEST_F(ConfigureEnvironmentTest, ValueThatIsNotTextIsNotEditedAway)
     // An assignment names all the data: it replaces the value.
     EXPECT_EQ(0, run(L"assign", L"text"));
     EXPECT_EQ(L"text", variable());
+    EXPECT_TRUE(context->Texts(4).empty());
 }
 
 TEST_F(ConfigureEnvironmentTest, AssignAndClear)
