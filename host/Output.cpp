@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "TextEscape.h"
+
 std::string utf8(const std::wstring& text)
 {
     if (text.empty())
@@ -25,47 +27,60 @@ std::wstring wide(const std::string& text)
 }
 
 namespace {
-void writeTo(DWORD which, const std::string& line)
+// The standard output and error the host was started with, taken before
+// anything can replace them with the pipes that children inherit.
+const HANDLE standardOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+const HANDLE standardError = GetStdHandle(STD_ERROR_HANDLE);
+
+void writeTo(HANDLE handle, const std::string& line)
 {
     const std::string text = line + "\n";
     DWORD written = 0;
-    WriteFile(GetStdHandle(which), text.data(), static_cast<DWORD>(text.size()), &written, 0);
+    WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, 0);
 }
 
-std::string dump(const nlohmann::ordered_json& object)
+typedef nlohmann::ordered_json Event;
+
+std::string dump(const Event& object)
 {
-    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    return object.dump(-1, ' ', false, Event::error_handler_t::replace);
 }
 }
 
 void Output::write(const std::string& line)
 {
-    writeTo(STD_OUTPUT_HANDLE, line);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    writeTo(standardOutput, line);
+}
+
+void Output::human(const std::string& prefix, const std::wstring& value, const std::string& suffix)
+{
+    write(prefix + EscapeControls(utf8(value)) + suffix);
 }
 
 void Output::error(const std::string& text)
 {
-    writeTo(STD_ERROR_HANDLE, "verrand-host: " + text);
+    writeTo(standardError, "verrand-host: " + EscapeControls(text));
 }
 
 void Output::log(int level, const std::wstring& text)
 {
     if (m_json) {
-        write(dump(nlohmann::ordered_json{ { "event", "log" }, { "level", level }, { "text", utf8(text) } }));
+        write(dump(Event{ { "event", "log" }, { "level", level }, { "text", utf8(text) } }));
         return;
     }
     switch (level) {
     case 2:
-        write("[info] " + utf8(text));
+        human("[info] ", text);
         break;
     case 3:
-        write("[warn] " + utf8(text));
+        human("[warn] ", text);
         break;
     case 4:
-        write("[error] " + utf8(text));
+        human("[error] ", text);
         break;
     default:
-        write("[level " + std::to_string(level) + "] " + utf8(text));
+        human("[level " + std::to_string(level) + "] ", text);
         break;
     }
 }
@@ -73,33 +88,82 @@ void Output::log(int level, const std::wstring& text)
 void Output::property(const std::wstring& name, const std::wstring& value)
 {
     if (m_json)
-        write(dump(nlohmann::ordered_json{ { "event", "property" }, { "name", utf8(name) }, { "value", utf8(value) } }));
+        write(dump(Event{ { "event", "property" }, { "name", utf8(name) }, { "value", utf8(value) } }));
     else
-        write("property " + utf8(name) + " = " + utf8(value));
+        write("property " + EscapeControls(utf8(name)) + " = " + EscapeControls(utf8(value)));
 }
 
 void Output::installLog(const std::string& text)
 {
     if (m_json)
-        write(dump(nlohmann::ordered_json{ { "event", "installlog" }, { "text", text } }));
+        write(dump(Event{ { "event", "installlog" }, { "text", text } }));
     else
-        write("[installlog] " + text);
+        write("[installlog] " + EscapeControls(text));
 }
 
 void Output::result(const std::wstring& action, int status)
 {
     if (m_json)
-        write(dump(nlohmann::ordered_json{ { "event", "result" }, { "action", utf8(action) }, { "status", status } }));
+        write(dump(Event{ { "event", "result" }, { "action", utf8(action) }, { "status", status } }));
     else
-        write(utf8(action) + " returned " + std::to_string(status));
+        human("", action, " returned " + std::to_string(status));
 }
 
 void Output::exception(const std::wstring& action, const std::string& what)
 {
     if (m_json)
-        write(dump(nlohmann::ordered_json{ { "event", "exception" }, { "action", utf8(action) }, { "what", what } }));
+        write(dump(Event{ { "event", "exception" }, { "action", utf8(action) }, { "what", what } }));
     else
-        write("[exception] " + utf8(action) + ": " + what);
+        write("[exception] " + EscapeControls(utf8(action)) + ": " + EscapeControls(what));
+}
+
+void Output::childOutput(const char* stream, const std::wstring& text)
+{
+    if (m_json)
+        write(dump(Event{ { "event", "output" }, { "stream", stream }, { "text", utf8(text) } }));
+}
+
+void Output::step(size_t index, size_t of, const std::wstring& action)
+{
+    if (m_json)
+        write(dump(Event{ { "event", "step" }, { "index", index }, { "of", of }, { "action", utf8(action) } }));
+    else
+        human("== step " + std::to_string(index) + " of " + std::to_string(of) + ": ", action);
+}
+
+void Output::rollback(size_t index, const std::wstring& action)
+{
+    if (m_json)
+        write(dump(Event{ { "event", "rollback" }, { "index", index }, { "action", utf8(action) } }));
+    else
+        human("== rollback of step " + std::to_string(index) + ": ", action);
+}
+
+void Output::plan(int status, bool interrupted, const std::wstring& keptFolder)
+{
+    if (m_json) {
+        Event event{ { "event", "plan" }, { "status", status } };
+        if (interrupted)
+            event["interrupted"] = true;
+        if (!keptFolder.empty())
+            event["kept"] = utf8(keptFolder);
+        write(dump(event));
+        return;
+    }
+    if (interrupted)
+        write("== the plan was interrupted; it ends with status " + std::to_string(status));
+    if (!keptFolder.empty())
+        human("== a rollback step failed; the plan's folder is kept: ", keptFolder);
+}
+
+void Output::interrupt(const std::string& event, bool ignored)
+{
+    if (m_json)
+        write(dump(Event{ { "event", "interrupt" }, { "signal", event }, { "ignored", ignored } }));
+    else if (ignored)
+        write("== " + event + " ignored: the rollback of the steps done goes on");
+    else
+        write("== " + event + ": interrupted; no further step starts, the steps done are rolled back");
 }
 
 void Output::note(const std::string& text)

@@ -1,7 +1,11 @@
 #pragma once
+#include <mutex>
 #include <string>
 
 // Everything the host prints, as human lines or one JSON object per line.
+// Human lines show the values they carry with control characters escaped;
+// JSON escapes them itself. Lines are written whole, one at a time, from
+// any thread.
 class Output {
 public:
     explicit Output(bool json) : m_json(json) {}
@@ -12,6 +16,18 @@ public:
     void installLog(const std::string& text);
     void result(const std::wstring& action, int status);
     void exception(const std::wstring& action, const std::string& what);
+    // A line a child process wrote to the standard output or error it got
+    // from the host ("stdout" or "stderr"); JSON mode only.
+    void childOutput(const char* stream, const std::wstring& text);
+    // A plan's progress: step `index` (from 1) of `of` starts; the twin of
+    // step `index` starts; the plan ended with `status`. keptFolder is the
+    // plan's folder when it was kept, else empty.
+    void step(size_t index, size_t of, const std::wstring& action);
+    void rollback(size_t index, const std::wstring& action);
+    void plan(int status, bool interrupted, const std::wstring& keptFolder);
+    // An interruption (the console's event name); ignored when one came
+    // before.
+    void interrupt(const std::string& event, bool ignored);
     // A line for people only; nothing in JSON mode.
     void note(const std::string& text);
     // One clear line on standard error.
@@ -19,7 +35,9 @@ public:
 
 private:
     void write(const std::string& line);
+    void human(const std::string& prefix, const std::wstring& value, const std::string& suffix = std::string());
     bool m_json;
+    std::mutex m_mutex;
 };
 
 std::string utf8(const std::wstring& text);
