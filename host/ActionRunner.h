@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -12,21 +13,30 @@ typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 const int ActionThrewStatus = 3;
 
 // The loaded action library; throws UsageFailure when it cannot be loaded.
+// Its actions are the exports PlainExportNames lists, and only those.
 class ActionLibrary {
 public:
     explicit ActionLibrary(const std::wstring& path);
     ~ActionLibrary();
     HMODULE module() const { return m_module; }
-    // The export; throws UsageFailure when the library does not export it.
+    // The action; throws UsageFailure when the library has no action of
+    // that name (a decorated or data export is no action).
     ActionFunction action(const std::wstring& name) const;
+    const std::vector<std::string>& actionNames() const { return m_actions; }
 
 private:
     ActionLibrary(const ActionLibrary&);
     ActionLibrary& operator=(const ActionLibrary&);
     HMODULE m_module;
+    std::vector<std::string> m_actions;
 };
 
+class ChildOutput;
+
 // Runs one action with its own context and reports its result; returns the
-// status, or ActionThrewStatus when it let an exception out.
+// status, or ActionThrewStatus when it let an exception out. With
+// childOutput, what child processes write is shown before the result,
+// masked with the action's SensitiveData (its argument, else the property)
+// from then on.
 int RunAction(const ActionLibrary& library, const std::wstring& name, const HostContext::Values& arguments,
-              HostContext::Values& properties, Output& output);
+              HostContext::Values& properties, Output& output, ChildOutput* childOutput = 0);

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
-// The plain (undecorated) names a loaded module exports, in table order:
-// its actions, without C++ classes and helpers.
+// The actions a loaded module exports, in table order: the plain
+// (undecorated) names of exported code. C++ classes and helpers (decorated
+// names), data (constants, variables) and exports forwarded to another
+// module are left out.
 std::vector<std::string> PlainExportNames(HMODULE module);

@@ -1,139 +1,45 @@
 #include "Plan.h"
 
-#include <fstream>
-#include <sstream>
-
-#include <nlohmann/json.hpp>
-
+#include "ChildOutput.h"
+#include "Interruption.h"
+#include "PlanFolder.h"
 #include "UsageFailure.h"
 
 namespace {
 const wchar_t* const kInvocationDataDir = L"$action.invocationdata.dir";
 
-std::wstring jsonText(const nlohmann::json& value)
-{
-    return wide(value.is_string() ? value.get<std::string>() : value.dump());
-}
-
-HostContext::Values jsonValues(const nlohmann::json& object, const std::string& where)
-{
-    HostContext::Values values;
-    if (object.is_null())
-        return values;
-    if (!object.is_object())
-        throw UsageFailure{ where + " must be an object" };
-    for (nlohmann::json::const_iterator it = object.begin(); it != object.end(); ++it)
-        values[wide(it.key())] = jsonText(it.value());
-    return values;
-}
-
-PlanAction jsonAction(const nlohmann::json& step, const std::string& where)
-{
-    if (!step.is_object() || !step.contains("action") || !step["action"].is_string())
-        throw UsageFailure{ where + " needs an \"action\" text" };
-    return PlanAction{ wide(step["action"].get<std::string>()),
-                       jsonValues(step.value("args", nlohmann::json()), where + " args") };
-}
-
-// A folder of its own for every step, under the host's temporary folder,
-// removed with its content when the plan ends.
-class InvocationFolders {
+class PlanRun {
 public:
-    InvocationFolders()
+    PlanRun(const ActionLibrary& library, HostContext::Values& properties, Output& output, ChildOutput* childOutput)
+        : m_library(library), m_properties(properties), m_output(output), m_childOutput(childOutput)
     {
-        wchar_t temp[MAX_PATH + 1];
-        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-        m_root = std::wstring(temp, length) + L"verrand-plan-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(m_root.c_str(), 0);
     }
-    ~InvocationFolders() { removeTree(m_root); }
 
-    std::wstring make(size_t step)
+    int run(const PlanAction& action, const std::wstring& folder)
     {
-        const std::wstring folder = m_root + L"\\step-" + std::to_wstring(step);
-        if (!CreateDirectoryW(folder.c_str(), 0) && GetLastError() != ERROR_ALREADY_EXISTS)
-            throw UsageFailure{ "cannot create the invocation-data folder " + utf8(folder) + " (error " +
-                                std::to_string(GetLastError()) + ")" };
-        return folder;
+        // Plan arguments may refer to properties set by earlier steps.
+        HostContext::Values arguments;
+        for (HostContext::Values::const_iterator it = action.arguments.begin(); it != action.arguments.end(); ++it)
+            arguments[it->first] = ExpandProperties(it->second, m_properties, KeepUnknownReferences);
+        arguments[kInvocationDataDir] = folder;
+        return RunAction(m_library, action.action, arguments, m_properties, m_output, m_childOutput);
     }
 
 private:
-    static void removeTree(const std::wstring& path)
-    {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                const std::wstring child = path + L"\\" + name;
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    removeTree(child);
-                } else {
-                    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileW(child.c_str());
-                }
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-
-    std::wstring m_root;
+    const ActionLibrary& m_library;
+    HostContext::Values& m_properties;
+    Output& m_output;
+    ChildOutput* m_childOutput;
 };
 
-int runWithFolder(const ActionLibrary& library, const PlanAction& action, const std::wstring& folder,
-                  HostContext::Values& properties, Output& output)
+bool failed(int status)
 {
-    // Plan arguments may refer to properties set by earlier steps.
-    HostContext::Values arguments;
-    for (HostContext::Values::const_iterator it = action.arguments.begin(); it != action.arguments.end(); ++it)
-        arguments[it->first] = ExpandProperties(it->second, properties, KeepUnknownReferences);
-    arguments[kInvocationDataDir] = folder;
-    return RunAction(library, action.action, arguments, properties, output);
+    return status == 1 || status == ActionThrewStatus;
 }
 }
 
-Plan ParsePlan(const std::string& text, const std::string& name)
-{
-    nlohmann::json document;
-    try {
-        document = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
-        throw UsageFailure{ "plan " + name + ": " + e.what() };
-    }
-    const std::string where = "plan " + name + ": ";
-    if (!document.is_object())
-        throw UsageFailure{ where + "the plan must be a JSON object" };
-    Plan plan;
-    plan.properties = jsonValues(document.value("properties", nlohmann::json()), where + "properties");
-    const nlohmann::json steps = document.value("steps", nlohmann::json::array());
-    if (!steps.is_array())
-        throw UsageFailure{ where + "steps must be an array" };
-    for (size_t i = 0; i < steps.size(); ++i) {
-        const std::string stepName = where + "step " + std::to_string(i + 1);
-        PlanStep step;
-        step.action = jsonAction(steps[i], stepName);
-        step.hasRollback = steps[i].contains("rollback");
-        if (step.hasRollback)
-            step.rollback = jsonAction(steps[i]["rollback"], stepName + " rollback");
-        plan.steps.push_back(step);
-    }
-    return plan;
-}
-
-Plan ReadPlan(const std::wstring& path)
-{
-    std::ifstream file(path.c_str(), std::ios::binary);
-    if (!file)
-        throw UsageFailure{ "cannot read plan " + utf8(path) };
-    std::stringstream content;
-    content << file.rdbuf();
-    return ParsePlan(content.str(), utf8(path));
-}
-
-int RunPlan(const ActionLibrary& library, const Plan& plan, HostContext::Values& properties, Output& output)
+int RunPlan(const ActionLibrary& library, const Plan& plan, HostContext::Values& properties, Output& output,
+            ChildOutput* childOutput)
 {
     for (HostContext::Values::const_iterator it = plan.properties.begin(); it != plan.properties.end(); ++it)
         properties.insert(*it);
@@ -144,27 +50,51 @@ int RunPlan(const ActionLibrary& library, const Plan& plan, HostContext::Values&
             library.action(step.rollback.action);
     }
 
-    InvocationFolders folders;
+    PlanFolder folder;
+    Interruption interruption(output);
+    PlanRun runner(library, properties, output, childOutput);
     std::vector<std::wstring> stepFolders;
-    const std::string total = std::to_string(plan.steps.size());
-    for (size_t i = 0; i < plan.steps.size(); ++i) {
+    int status = 0;
+    bool rollBack = false;
+    for (size_t i = 0; i < plan.steps.size() && !interruption.interrupted(); ++i) {
         const PlanStep& step = plan.steps[i];
-        output.note("== step " + std::to_string(i + 1) + " of " + total + ": " + utf8(step.action.action));
-        stepFolders.push_back(folders.make(i + 1));
-        const int status = runWithFolder(library, step.action, stepFolders.back(), properties, output);
-        if (status == 0)
-            continue;
-        if (status == 1 || status == ActionThrewStatus) {
-            output.note("== rolling back");
-            for (size_t done = i + 1; done-- > 0;) {
-                const PlanStep& undo = plan.steps[done];
-                if (!undo.hasRollback)
-                    continue;
-                output.note("== rollback of step " + std::to_string(done + 1) + ": " + utf8(undo.rollback.action));
-                runWithFolder(library, undo.rollback, stepFolders[done], properties, output);
-            }
+        output.step(i + 1, plan.steps.size(), step.action.action);
+        try {
+            stepFolders.push_back(folder.makeStepFolder(i + 1));
+        } catch (const UsageFailure& failure) {
+            Output::error(failure.message);
+            status = 1;
+            rollBack = true;
+            break;
         }
-        return status;
+        interruption.stepStarts();
+        status = runner.run(step.action, stepFolders.back());
+        interruption.stepEnds();
+        if (status != 0) {
+            rollBack = failed(status);
+            break;
+        }
     }
-    return 0;
+    const bool interrupted = interruption.interrupted();
+    if (interrupted) {
+        status = 1;
+        rollBack = true;
+    }
+
+    bool twinFailed = false;
+    if (rollBack) {
+        output.note("== rolling back");
+        for (size_t done = stepFolders.size(); done-- > 0;) {
+            const PlanStep& undo = plan.steps[done];
+            if (!undo.hasRollback)
+                continue;
+            output.rollback(done + 1, undo.rollback.action);
+            if (runner.run(undo.rollback, stepFolders[done]) != 0)
+                twinFailed = true;
+        }
+    }
+    if (twinFailed)
+        folder.keep();
+    output.plan(status, interrupted, twinFailed ? folder.path() : std::wstring());
+    return status;
 }

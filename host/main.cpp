@@ -1,6 +1,7 @@
 // verrand-host: loads Verrand.dll (or another action library) and runs one
 // action or a JSON plan of actions, printing what the actions log.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,7 @@
 #include <shellapi.h>
 
 #include "ActionRunner.h"
-#include "ExportList.h"
+#include "ChildOutput.h"
 #include "HostContext.h"
 #include "InstallLogOutput.h"
 #include "Output.h"
@@ -76,7 +77,7 @@ int run(const std::vector<std::wstring>& args)
     Output output(options.json);
     if (options.command == "list") {
         ActionLibrary library(options.dll);
-        for (const std::string& name : PlainExportNames(library.module()))
+        for (const std::string& name : library.actionNames())
             std::printf("%s\n", name.c_str());
         return 0;
     }
@@ -88,7 +89,8 @@ int run(const std::vector<std::wstring>& args)
             splitPair(options.rest[i], arguments);
         InstallLogOutput installLog(output, options.installLogFile);
         ActionLibrary library(options.dll);
-        return RunAction(library, options.rest[0], arguments, options.properties, output);
+        std::unique_ptr<ChildOutput> childOutput(options.json ? new ChildOutput(output) : 0);
+        return RunAction(library, options.rest[0], arguments, options.properties, output, childOutput.get());
     }
     if (options.command == "plan") {
         if (options.rest.size() != 1)
@@ -96,7 +98,8 @@ int run(const std::vector<std::wstring>& args)
         Plan plan = ReadPlan(options.rest[0]);
         InstallLogOutput installLog(output, options.installLogFile);
         ActionLibrary library(options.dll);
-        return RunPlan(library, plan, options.properties, output);
+        std::unique_ptr<ChildOutput> childOutput(options.json ? new ChildOutput(output) : 0);
+        return RunPlan(library, plan, options.properties, output, childOutput.get());
     }
     throw UsageFailure{ "unknown command " + options.command };
 }

@@ -1,5 +1,7 @@
 // Actions of a small test-only library that the host tests load with --dll:
-// one that exercises every kind of output and two that let exceptions out.
+// one that exercises every kind of output, two that let exceptions out,
+// folder markers for plan steps and their twins, and one that waits on a
+// child process; and an export that is no action.
 #include <stdexcept>
 
 #include <Poco/Exception.h>
@@ -49,3 +51,36 @@ VERRAND_ACTION(ReportMarker)
     context->Log(LogLevelInfo, (present ? L"marker present for " : L"no marker for ") + *context->GetArg(L"Name"));
     return 0;
 }
+
+// Starts CmdLine the way the command actions start programs (no handles
+// inherited: the child gets the host's standard handles) and waits for it;
+// returns 0 when it exited with 0, else 1.
+VERRAND_ACTION(RunAndWait)
+{
+    std::wstring commandLine = *context->GetArg(L"CmdLine");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(0, &commandLine[0], 0, 0, FALSE, 0, 0, 0, &startup, &process))
+        return 1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    context->Log(LogLevelInfo, L"child exited with " + std::to_wstring(exitCode));
+    return exitCode == 0 ? 0 : 1;
+}
+
+// Logs "NAME=value" for the environment variable Name.
+VERRAND_ACTION(ShowEnvironment)
+{
+    const std::wstring name = *context->GetArg(L"Name");
+    wchar_t value[4096] = L"";
+    GetEnvironmentVariableW(name.c_str(), value, 4096);
+    context->Log(LogLevelInfo, name + L"=" + value);
+    return 0;
+}
+
+// A plain-named export that is data, not an action.
+extern "C" __declspec(dllexport) const int SampleConstant = 7;

@@ -1,0 +1,93 @@
+#include "PlanFolder.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <Poco/Exception.h>
+#include <Poco/File.h>
+
+#include "Output.h"
+#include "UsageFailure.h"
+
+namespace {
+const size_t kStepsPerGroup = 100;
+const int kNameAttempts = 100;
+
+std::string errorText(const std::string& what, DWORD error)
+{
+    return what + " (error " + std::to_string(error) + ")";
+}
+
+std::wstring randomHex()
+{
+    unsigned char bytes[8];
+    const NTSTATUS status = BCryptGenRandom(0, bytes, sizeof(bytes), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
+    if (status < 0)
+        throw UsageFailure{ errorText("cannot make a name for the plan's folder", static_cast<DWORD>(status)) };
+    const wchar_t* const digits = L"0123456789abcdef";
+    std::wstring text;
+    for (unsigned char byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
+// CreateDirectoryW refuses a folder that exists already: that is what makes
+// the folder this run's own.
+bool createExclusively(const std::wstring& path)
+{
+    if (CreateDirectoryW(path.c_str(), 0))
+        return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS)
+        return false;
+    throw UsageFailure{ errorText("cannot create the folder " + utf8(path), error) };
+}
+}
+
+std::wstring StepFolderName(size_t index)
+{
+    return L"group-" + std::to_wstring((index - 1) / kStepsPerGroup + 1) + L"\\step-" + std::to_wstring(index);
+}
+
+PlanFolder::PlanFolder() : m_keep(false)
+{
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH)
+        throw UsageFailure{ errorText("cannot find the temporary folder", GetLastError()) };
+    const std::wstring prefix =
+        std::wstring(temp, length) + L"verrand-plan-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::wstring candidate = prefix + randomHex();
+        if (createExclusively(candidate)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw UsageFailure{ "cannot find a free name for the plan's folder under " + utf8(std::wstring(temp, length)) };
+}
+
+PlanFolder::~PlanFolder()
+{
+    if (m_keep)
+        return;
+    try {
+        Poco::File(utf8(m_path)).remove(true);
+    } catch (const Poco::Exception& e) {
+        Output::error("cannot remove the plan's folder " + utf8(m_path) + ": " + e.displayText());
+    }
+}
+
+std::wstring PlanFolder::makeStepFolder(size_t index)
+{
+    const std::wstring name = StepFolderName(index);
+    const std::wstring group = m_path + L"\\" + name.substr(0, name.find(L'\\'));
+    if ((index - 1) % kStepsPerGroup == 0 && !createExclusively(group))
+        throw UsageFailure{ "the folder " + utf8(group) + " appeared before the plan made it" };
+    const std::wstring folder = m_path + L"\\" + name;
+    if (!createExclusively(folder))
+        throw UsageFailure{ "the folder " + utf8(folder) + " appeared before the plan made it" };
+    return folder;
+}
