@@ -4,9 +4,15 @@
 // appended to a file when one is named.
 #include <string>
 
+#include <windows.h>
+
 #include <Poco/AutoPtr.h>
 
 #include "Output.h"
+
+// Appends one line (and CR LF) to a file opened for appending, with one
+// write, so lines of processes appending at once interleave whole.
+void AppendLine(HANDLE file, const std::string& text);
 
 class InstallLogOutput {
 public:

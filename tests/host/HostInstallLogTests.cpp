@@ -4,26 +4,23 @@
 
 #include <gtest/gtest.h>
 
-#include "support/ChildProcess.h"
+#include <memory>
+
+#include "HostTestSupport.h"
 #include "support/TestFiles.h"
 
 namespace {
-std::vector<std::string> splitLines(const std::string& text)
+std::wstring installLogActions()
 {
-    std::vector<std::string> lines;
-    std::string::size_type start = 0;
-    for (std::string::size_type end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == '\r' ? 1 : 0)));
-    return lines;
+    return TestProgramFolder() + L"\\InstallLogActions.dll";
 }
 
 // Runs the host on the test action library and gives its output lines.
 std::vector<std::string> runHost(const std::wstring& arguments, unsigned long expectedStatus = 0)
 {
-    const ChildResult result = RunChild(L"\"" + DistFolder() + L"\\verrand-host.exe\" --dll \"" + TestProgramFolder() +
-                                        L"\\InstallLogActions.dll\" " + arguments);
+    const ChildResult result = RunChild(HostCommand(L"--dll " + QuotedArgument(installLogActions()) + L" " + arguments));
     EXPECT_EQ(expectedStatus, result.exitCode) << result.output;
-    return splitLines(result.output);
+    return SplitLines(result.output);
 }
 
 const char* const kTime = "[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3}";
@@ -66,7 +63,7 @@ TEST(HostInstallLog, FileCollectsTheLinesOfEveryRun)
     runHost(option + L"run WriteInstallLogError Text=three");
 
     const std::string content = ReadBytes(logFile);
-    const std::vector<std::string> lines = splitLines(content);
+    const std::vector<std::string> lines = SplitLines(content);
     ASSERT_EQ(5u, lines.size()) << content;
     const char* const texts[] = { "Multiple InstallLogs instantiated.", "Error: one", "Error: two",
                                   "Multiple InstallLogs instantiated.", "Error: three" };
@@ -86,4 +83,39 @@ TEST(HostInstallLog, UnusableLogFileIsAUsageError)
     const std::vector<std::string> lines =
         runHost(L"--install-log \"C:\\no\\such\\folder\\log.txt\" run WriteInstallLogError Text=x", 2);
     EXPECT_TRUE(lines.empty());
+}
+
+// Hosts appending to one file at once: every line arrives, whole. Wine
+// appends by finding the end and writing there, and lost about one line in
+// eight of three such hosts before each host locked the file around its
+// writes.
+TEST(HostInstallLog, ConcurrentHostsAppendWholeLines)
+{
+    ScopedTempDir temp;
+    const std::wstring logFile = temp.file(L"shared.log");
+    const int kLines = 30000;
+    std::vector<std::unique_ptr<StartedChild>> hosts;
+    for (int host = 0; host < 3; ++host)
+        hosts.emplace_back(new StartedChild(HostCommand(L"--dll " + QuotedArgument(installLogActions()) +
+                                                        L" --install-log " + QuotedArgument(logFile) +
+                                                        L" run WriteInstallLogError Text=host" +
+                                                        std::to_wstring(host) + L" Count=" +
+                                                        std::to_wstring(kLines))));
+    for (auto& host : hosts)
+        EXPECT_EQ(0u, host->Finish().exitCode);
+
+    const std::vector<std::string> lines = SplitLines(ReadBytes(logFile));
+    EXPECT_EQ(3u * (kLines + 1), lines.size());
+    const std::regex whole(std::string(kTime) + " (Error: host[0-2]|Multiple InstallLogs instantiated\\.)");
+    int perHost[3] = {};
+    size_t torn = 0;
+    for (const std::string& line : lines) {
+        if (!std::regex_match(line, whole))
+            ++torn;
+        else if (line.find("Error: host") != std::string::npos)
+            ++perHost[line[line.size() - 1] - '0'];
+    }
+    EXPECT_EQ(0u, torn);
+    for (int host = 0; host < 3; ++host)
+        EXPECT_EQ(kLines, perHost[host]) << host;
 }
