@@ -58,6 +58,23 @@ usage_case "unknown action" "does not export the action NoSuchAction" run NoSuch
 usage_case "argument without =" "argument without '=': Root" run DeleteRegistryKey Root
 printf '{"steps": [\n  {"action": "DeleteRegistryKey",}\n]}\n' >"$WINEPREFIX/bad.json"
 usage_case "malformed plan" "line 2, column 34" plan "$(winepath -w "$WINEPREFIX/bad.json")"
+printf '{"steps": [\n  {"action": "DeleteRegistryKey", "rollbak": {}}\n]}\n' >"$WINEPREFIX/misspelled.json"
+usage_case "misspelled plan key" "line 2, column 34: steps\[1\].rollbak: unknown key" \
+    plan "$(winepath -w "$WINEPREFIX/misspelled.json")"
+
+# run refuses every export that list does not show: data and C++ members.
+usage_case "data export" "does not export the action SampleConstant" --dll "$sample" run SampleConstant
+member=$(i686-w64-mingw32-objdump -p "$build/dist/Verrand.dll" | grep -o '_ZN16CInstallRegistry[A-Za-z0-9_]*' | head -n1)
+usage_case "decorated member" "does not export the action $member" run "$member"
+out=$(host --dll "$sample" list); rc=$?
+expect "list shows the sample actions but not its data" \
+    '[ $rc -eq 0 ] && grep -qx RunAndWait <<<"$(tr -d "\r" <<<"$out")" && ! grep -q SampleConstant <<<"$out"'
+
+# Human output shows control characters in values escaped: a value cannot
+# print a line that looks like the host's own.
+out=$(host --dll "$sample" run ShowEverything "Who=me"$'\r\n''[error] forged'$'\x1b''[2J'); rc=$?
+expect "control characters escaped in human output" \
+    "grep -qxF '[info] info from me\\r\\n[error] forged\\x1b[2J' <<<\"\$(tr -d '\\r' <<<\"\$out\")\" && ! grep -qx '\\[error\\] forged.*' <<<\"\$out\""
 
 # A plan: properties carry from step to step; a failing step stops it.
 cat >"$WINEPREFIX/plan.json" <<'PLAN'
@@ -96,6 +113,19 @@ expect "twins run newest first in their steps' folders" \
     '[info] touched c' '[info] marker present for c' '[info] marker present for a') >/dev/null"
 out=$(host --json --dll "$sample" plan "$(winepath -w "$WINEPREFIX/rollback.json")"); rc=$?
 expect "json plan output has no progress lines" '! grep -v "^{" <<<"$out" | grep -q .'
+
+# With WINEPREFIX set, scripts/host keeps the caller's environment, TMPDIR
+# included: the caller's plain wine commands then meet the same wineserver
+# and see what the host wrote to the registry at once.
+own_tmp=$WINEPREFIX/callers-tmp
+mkdir -p "$own_tmp"
+out=$(TMPDIR=$own_tmp host --dll "$sample" run ShowEnvironment Name=TMPDIR); rc=$?
+expect "the caller's TMPDIR reaches the host" "grep -qxF '[info] TMPDIR=$own_tmp' <<<\"\$(tr -d '\\r' <<<\"\$out\")\""
+TMPDIR=$own_tmp host run ConfigureEnvironment ENV_NAME=VERRAND_HOST_CLI ENV_VALUE=seen ACTION=assign >/dev/null
+seen=$(TMPDIR=$own_tmp wine reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' \
+    /v VERRAND_HOST_CLI 2>/dev/null | tr -d '\r')
+expect "a plain wine command sees the host's registry write" 'grep -q "VERRAND_HOST_CLI.*seen" <<<"$seen"'
+TMPDIR=$own_tmp wineserver -k 2>/dev/null
 
 out=$(host list); rc=$?
 expect "list prints the plain action names" '[ $rc -eq 0 ] && grep -qx DeleteRegistryKey <<<"$(tr -d "\r" <<<"$out")" && ! grep -q "_Z" <<<"$out"'
