@@ -4,6 +4,7 @@
 
 #include "actions/shell/EnvironmentBroadcast.h"
 #include "support/ActionLibrary.h"
+#include "support/DesktopWait.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 
@@ -37,8 +38,10 @@ public:
         windowClass.hInstance = GetModuleHandleW(0);
         windowClass.lpszClassName = L"VerrandSettingChangeProbe";
         RegisterClassW(&windowClass);
-        m_window = CreateWindowW(L"VerrandSettingChangeProbe", L"probe", WS_OVERLAPPED, 0, 0, 10, 10, 0, 0,
+        m_window = MakeWindowWhenDesktopIsUp([]() {
+            return CreateWindowW(L"VerrandSettingChangeProbe", L"probe", WS_OVERLAPPED, 0, 0, 10, 10, 0, 0,
                                  GetModuleHandleW(0), 0);
+        });
         received().clear();
     }
     ~SettingChangeWindow()
