@@ -7,16 +7,9 @@
 #include <windows.h>
 
 #include "support/BenchReport.h"
+#include "support/Programs.h"
 
 namespace {
-std::wstring folderOfThisProgram()
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(0, path, MAX_PATH);
-    const std::wstring program(path, length);
-    return program.substr(0, program.find_last_of(L'\\'));
-}
-
 // A plan of `steps` RunCommand steps that each skip at once: the
 // transaction kind is not theirs.
 std::wstring writePlan(size_t steps)
@@ -35,29 +28,13 @@ std::wstring writePlan(size_t steps)
     return path;
 }
 
-// Runs the host on the plan, its output thrown away; false when it failed.
+// Runs the host on the plan; false when it failed. Its output goes where
+// this program's goes (scripts/bench keeps only the BENCH lines).
 bool runPlan(const std::wstring& plan)
 {
-    const std::wstring dist = folderOfThisProgram() + L"\\..\\dist";
-    std::wstring line = L"\"" + dist + L"\\verrand-host.exe\" --dll \"" + dist + L"\\Verrand.dll\" plan \"" + plan + L"\"";
-    SECURITY_ATTRIBUTES inheritable = { sizeof(inheritable), 0, TRUE };
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = nul;
-    startup.hStdError = nul;
-    PROCESS_INFORMATION process = {};
-    const bool started = CreateProcessW(0, &line[0], 0, 0, TRUE, 0, 0, 0, &startup, &process) != 0;
-    CloseHandle(nul);
-    if (!started)
-        return false;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return exitCode == 0;
+    const std::wstring dist = ProgramFolder() + L"\\..\\dist";
+    return RunProgram(L"\"" + dist + L"\\verrand-host.exe\" --dll \"" + dist + L"\\Verrand.dll\" plan \"" + plan +
+                      L"\"") == 0;
 }
 }
 
