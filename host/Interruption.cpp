@@ -3,14 +3,30 @@
 #include <tlhelp32.h>
 
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace {
+// The plan's Interruption, and how many console events it handles now: it
+// goes only after the last of them returned.
+std::mutex activeLock;
 Interruption* active = 0;
+int handling = 0;
 
 BOOL WINAPI consoleHandler(DWORD event)
 {
-    return active ? active->handle(event) : FALSE;
+    Interruption* interruption;
+    {
+        std::lock_guard<std::mutex> lock(activeLock);
+        interruption = active;
+        if (!interruption)
+            return FALSE;
+        ++handling;
+    }
+    const BOOL handled = interruption->handle(event);
+    std::lock_guard<std::mutex> lock(activeLock);
+    --handling;
+    return handled;
 }
 
 std::string eventName(DWORD event)
@@ -101,7 +117,10 @@ Interruption::Interruption(Output& output)
       m_interrupted(false), m_inStep(false)
 {
     InitializeCriticalSection(&m_lock);
-    active = this;
+    {
+        std::lock_guard<std::mutex> lock(activeLock);
+        active = this;
+    }
     // A host started in a process group of its own has Ctrl-C switched off;
     // a plan wants to hear it.
     SetConsoleCtrlHandler(0, FALSE);
@@ -113,7 +132,15 @@ Interruption::~Interruption()
 {
     planEnds();
     SetConsoleCtrlHandler(consoleHandler, FALSE);
-    active = 0;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(activeLock);
+            active = 0;
+            if (handling == 0)
+                break;
+        }
+        Sleep(10);
+    }
     CloseHandle(m_stepLeft);
     CloseHandle(m_planEnded);
     DeleteCriticalSection(&m_lock);

@@ -63,10 +63,11 @@ void writeTo(DWORD which, const std::string& text)
     WriteFile(GetStdHandle(which), text.data(), static_cast<DWORD>(text.size()), &written, 0);
 }
 
-// Waits (at most ten minutes) until the file holds `lines` lines.
-bool waitForLines(const std::wstring& path, size_t lines)
+// Waits (at most ten minutes, and no longer than `process` runs) until the
+// file holds `lines` lines.
+bool waitForLines(const std::wstring& path, size_t lines, HANDLE process)
 {
-    for (DWORD waited = 0; waited < kTenMinutes; waited += 50) {
+    for (DWORD waited = 0; waited < kTenMinutes && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; waited += 50) {
         const std::string content = readFile(path);
         size_t count = 0;
         for (char c : content)
@@ -140,16 +141,17 @@ int interrupt(wchar_t** argv)
             report += "cannot send a console event: " + std::to_string(GetLastError()) + "\n";
     };
     // The step's child and its grandchild are waiting.
-    if (!waitForLines(argv[4], 2))
+    if (!waitForLines(argv[4], 2, host.hProcess))
         report += "the step's processes did not start\n";
     sendEvent();
     // The twin that waits is running.
-    if (!waitForLines(argv[5], 1))
+    if (!waitForLines(argv[5], 1, host.hProcess))
         report += "the waiting twin did not start\n";
     sendEvent();
     // The host has said it ignores the second one.
     bool ignored = false;
-    for (DWORD waited = 0; waited < kTenMinutes && !ignored; waited += 50) {
+    for (DWORD waited = 0; waited < kTenMinutes && !ignored && WaitForSingleObject(host.hProcess, 0) == WAIT_TIMEOUT;
+         waited += 50) {
         ignored = readFile(argv[3]).find("ignored") != std::string::npos;
         if (!ignored)
             Sleep(50);
