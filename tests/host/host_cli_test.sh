@@ -59,7 +59,7 @@ usage_case "argument without =" "argument without '=': Root" run DeleteRegistryK
 printf '{"steps": [\n  {"action": "DeleteRegistryKey",}\n]}\n' >"$WINEPREFIX/bad.json"
 usage_case "malformed plan" "line 2, column 34" plan "$(winepath -w "$WINEPREFIX/bad.json")"
 printf '{"steps": [\n  {"action": "DeleteRegistryKey", "rollbak": {}}\n]}\n' >"$WINEPREFIX/misspelled.json"
-usage_case "misspelled plan key" "line 2, column 34: steps\[1\].rollbak: unknown key" \
+usage_case "misspelled plan key" "line 2, column 35: steps\[1\].rollbak: unknown key" \
     plan "$(winepath -w "$WINEPREFIX/misspelled.json")"
 
 # run refuses every export that list does not show: data and C++ members.
