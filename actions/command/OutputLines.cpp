@@ -97,6 +97,13 @@ std::size_t IncompleteUtf8Tail(const char* bytes, std::size_t size)
 
 std::wstring DecodeOutputLine(const char* bytes, std::size_t size, unsigned codePage)
 {
+    // Most output is plain ASCII, which reads the same in every code page.
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(bytes);
+    std::size_t ascii = 0;
+    while (ascii < size && text[ascii] > 0 && text[ascii] < 0x80)
+        ++ascii;
+    if (ascii == size)
+        return std::wstring(text, text + size);
     return decode(bytes, size, IsValidUtf8(bytes, size) ? CP_UTF8 : codePage);
 }
 
