@@ -17,7 +17,12 @@ protected:
         CreateDirectoryW(dir.file(L"du").c_str(), 0);
         CreateDirectoryW(dir.file(L"du\\userconfigfiles").c_str(), 0);
         WriteBytes(duDir + L"userconfigfiles\\default.ini", "default\r\n");
+        // A path rooted without a drive ("\\x") then lies on the test
+        // prefix's own drive, never on the machine's.
+        GetCurrentDirectoryW(MAX_PATH, previousDirectory);
+        SetCurrentDirectoryW(dir.path().c_str());
     }
+    ~UserConfigFileTest() { SetCurrentDirectoryW(previousDirectory); }
 
     RecordingContextPtr newContext(const std::wstring& duAction)
     {
@@ -70,6 +75,7 @@ protected:
 
     std::vector<std::wstring> lines(const std::wstring& line) { return std::vector<std::wstring>{ line }; }
 
+    wchar_t previousDirectory[MAX_PATH];
     ScopedTempDir dir;
     const std::wstring duDir;
     const std::wstring invocation;
@@ -225,5 +231,166 @@ TEST_F(UserConfigFileTest, NothingToRestoreWithoutABackup)
     EXPECT_EQ(0, rollbackRemove());
     EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
     EXPECT_EQ((std::vector<std::wstring>{ L"$action.invocationdata.dir" }), context->argumentsRead);
+    EXPECT_FALSE(PathExists(destination));
+}
+
+namespace {
+struct Refusal {
+    const char* action;
+    // Arguments that replace the fixture's; "{tmp}" stands for the test's
+    // folder.
+    std::vector<std::pair<std::wstring, std::wstring> > arguments;
+    std::wstring refused;  // the argument the error line names
+};
+
+std::wstring inTemp(std::wstring text, const std::wstring& temp)
+{
+    const std::wstring::size_type at = text.find(L"{tmp}");
+    if (at != std::wstring::npos)
+        text.replace(at, 5, temp);
+    return text;
+}
+
+std::vector<std::wstring> rootEntries()
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(L"\\*", &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+}
+
+TEST_F(UserConfigFileTest, PathsThatNameMoreOrOtherThanMeantAreRefusedAndNothingIsTouched)
+{
+    const std::vector<Refusal> rows = {
+        // An empty name joined to the folder names the whole folder.
+        { "RemoveUserConfigFile", { { L"FileName", L"" } }, L"FileName" },
+        { "RemoveUserConfigFile", { { L"FileName", L" " } }, L"FileName" },
+        { "RemoveUserConfigFile", { { L"FileName", L"\\" } }, L"FileName" },
+        // An empty folder joins to a path rooted on the current drive.
+        { "RemoveUserConfigFile", { { L"DirName", L"" }, { L"FileName", L"absent-8d1f" } }, L"DirName" },
+        // Windows drops the trailing dot: "config." is "config".
+        { "RemoveUserConfigFile", { { L"DirName", L"{tmp}\\app" }, { L"FileName", L"config." } }, L"FileName" },
+        { "RemoveUserConfigFile", { { L"DirName", L"{tmp}\\app\\config\\.." }, { L"FileName", L"config" } },
+          L"DirName" },
+        // Without the invocation folder the backup would go to the drive root.
+        { "RemoveUserConfigFile", { { L"$action.invocationdata.dir", L"" } }, L"$action.invocationdata.dir" },
+        { "RemoveUserConfigFile", { { L"$action.invocationdata.dir", L"C:\\" } }, L"$action.invocationdata.dir" },
+        // Backing up a folder that holds the invocation folder copies it into itself.
+        { "RemoveUserConfigFile", { { L"DirName", L"{tmp}" }, { L"FileName", L"invocation" } },
+          L"DirName and FileName" },
+        { "RollbackRemoveUserConfigFile", { { L"$action.invocationdata.dir", L"" } }, L"$action.invocationdata.dir" },
+        { "RollbackRemoveUserConfigFile", { { L"FileName", L"" } }, L"FileName" },
+        { "RollbackRemoveUserConfigFile", { { L"DirName", L" " } }, L"DirName" },
+        { "CopyUserConfigFile", { { L"DestDirName", L"" } }, L"DestDirName" },
+        { "CopyUserConfigFile", { { L"DestDirName", L"{tmp}\\app\\sub." } }, L"DestDirName" },
+        { "CopyUserConfigFile", { { L"DestDirName", L"{tmp}\\app\\sub " } }, L"DestDirName" },
+        { "CopyUserConfigFile", { { L"DestFileName", L"CON" } }, L"DestFileName" },
+        { "CopyUserConfigFile", { { L"DestFileName", L"nul.ini" } }, L"DestFileName" },
+        { "CopyUserConfigFile", { { L"DestDirName", L"{tmp}\\app\\COM1" } }, L"DestDirName" },
+        { "CopyUserConfigFile", { { L"DestFileName", L"" } }, L"DestFileName" },
+        { "CopyUserConfigFile", { { L"$action.invocationdata.dir", L"" } }, L"$action.invocationdata.dir" },
+        { "CopyUserConfigFile", { { L"SrcFileName", L"" } }, L"SrcFileName" },
+        { "RollbackCopyUserConfigFile", { { L"DestDirName", L"" } }, L"DestDirName" },
+        { "RollbackCopyUserConfigFile", { { L"DestFileName", L"" } }, L"DestFileName" },
+        { "RollbackCopyUserConfigFile", { { L"$action.invocationdata.dir", L"" } }, L"$action.invocationdata.dir" },
+    };
+    makeDestination("user's own\r\n");
+    CreateDirectoryW(invocation.substr(0, invocation.rfind(L'\\')).c_str(), 0);
+    CreateDirectoryW(invocation.c_str(), 0);
+    // The twins have something to restore or remove.
+    WriteBytes(signal, "");
+    WriteBytes(backup, "backup\r\n");
+    const std::map<std::wstring, std::string> before = TreeContent(dir.path());
+    const std::vector<std::wstring> rootBefore = rootEntries();
+
+    for (const Refusal& row : rows) {
+        const bool copying = std::string(row.action).find("Copy") != std::string::npos;
+        newContext(std::string(row.action) == "CopyUserConfigFile" ? L"install" : L"uninstall");
+        context->arguments[copying ? L"SrcFileName" : L"FileName"] = copying ? L"default.ini" : L"settings.ini";
+        context->arguments[copying ? L"DestDirName" : L"DirName"] = destDir;
+        if (copying)
+            context->arguments[L"DestFileName"] = L"settings.ini";
+        for (const auto& argument : row.arguments)
+            context->arguments[argument.first] = inTemp(argument.second, dir.path());
+        const std::string label = std::string(row.action) + " " + Narrow(row.refused) + " = \"" +
+                                  Narrow(inTemp(row.arguments.back().second, dir.path())) + "\"";
+
+        EXPECT_EQ(1, CallAction(row.action, context)) << label;
+        ASSERT_EQ(1u, context->lines.size()) << label;
+        EXPECT_EQ(4, context->lines[0].level) << label;
+        EXPECT_EQ(0u, context->lines[0].text.find(L"Refusing " + row.refused + L" \"")) << label;
+        EXPECT_EQ(before, TreeContent(dir.path())) << label;
+        EXPECT_EQ(rootBefore, rootEntries()) << label;
+    }
+}
+
+TEST_F(UserConfigFileTest, RestoreRecreatesMissingFoldersAndKeepsTheBackupUntilItSucceeds)
+{
+    makeDestination("user's own\r\n");
+    EXPECT_EQ(0, remove(L"uninstall"));
+    // A later step removed the emptied folders.
+    RemoveTree(dir.file(L"app"));
+
+    // A file stands where a folder of the target must go: the restore
+    // fails, says where the backup is, and the backup stays.
+    WriteBytes(dir.file(L"app"), "blocker");
+    EXPECT_EQ(1, rollbackRemove());
+    ASSERT_EQ(1u, context->Texts(4).size());
+    EXPECT_NE(std::wstring::npos, context->Texts(4)[0].find(L"the backup stays at " + backup));
+    EXPECT_EQ("user's own\r\n", ReadBytes(backup));
+
+    RemoveTree(dir.file(L"app"));
+    EXPECT_EQ(0, rollbackRemove());
+    EXPECT_EQ("user's own\r\n", ReadBytes(destination));
+    EXPECT_EQ("user's own\r\n", ReadBytes(backup));
+    EXPECT_TRUE(context->Texts(4).empty());
+}
+
+TEST_F(UserConfigFileTest, RestoreAndCopyPutExactlyWhatWasNamedAtTheTarget)
+{
+    // A folder comes back as it was, replacing what stands there meanwhile.
+    makeDestination("x");
+    const std::wstring tree = destDir + L"\\profiles";
+    CreateDirectoryW(tree.c_str(), 0);
+    WriteBytes(tree + L"\\a.cfg", "a");
+    EXPECT_EQ(0, remove(L"uninstall", L"profiles"));
+    CreateDirectoryW(tree.c_str(), 0);
+    WriteBytes(tree + L"\\new.cfg", "new");
+    EXPECT_EQ(0, rollbackRemove(L"profiles"));
+    const std::map<std::wstring, std::string> restored = { { L"a.cfg", "a" } };
+    EXPECT_EQ(restored, TreeContent(tree));
+
+    // A copy onto a folder of the file's name lands at the name, and the
+    // rollback gives the folder back.
+    RemoveTree(destination);
+    CreateDirectoryW(destination.c_str(), 0);
+    WriteBytes(destination + L"\\inner.txt", "inner");
+    EXPECT_EQ(0, copy(L"install"));
+    EXPECT_EQ("default\r\n", ReadBytes(destination));
+    EXPECT_EQ(0, rollbackCopy());
+    const std::map<std::wstring, std::string> folderBack = { { L"inner.txt", "inner" } };
+    EXPECT_EQ(folderBack, TreeContent(destination));
+}
+
+TEST_F(UserConfigFileTest, RollbackOfACopyGivesTheReplacedFileBack)
+{
+    makeDestination("user's own\r\n");
+    EXPECT_EQ(0, copy(L"install"));
+    EXPECT_EQ("default\r\n", ReadBytes(destination));
+    EXPECT_EQ(0, rollbackCopy());
+    EXPECT_EQ("user's own\r\n", ReadBytes(destination));
+
+    // A copy that replaced nothing leaves nothing to give back, even where an
+    // earlier copy in the same folder did.
+    RemoveTree(destination);
+    EXPECT_EQ(0, copy(L"install"));
+    EXPECT_EQ(0, rollbackCopy());
     EXPECT_FALSE(PathExists(destination));
 }

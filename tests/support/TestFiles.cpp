@@ -111,6 +111,36 @@ void RemoveTree(const std::wstring& path)
     RemoveDirectoryW(path.c_str());
 }
 
+namespace {
+void collectTree(const std::wstring& folder, const std::wstring& relative, std::map<std::wstring, std::string>& tree)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[path] = "<folder>";
+            collectTree(folder + L"\\" + name, path, tree);
+        } else {
+            tree[path] = ReadBytes(folder + L"\\" + name);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+}
+
+std::map<std::wstring, std::string> TreeContent(const std::wstring& folder)
+{
+    std::map<std::wstring, std::string> tree;
+    collectTree(folder, std::wstring(), tree);
+    return tree;
+}
+
 void RegSetText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value, REGSAM view,
                 DWORD type)
 {

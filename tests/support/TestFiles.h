@@ -1,5 +1,6 @@
 #pragma once
 // Small file-system and registry helpers for tests that check real effects.
+#include <map>
 #include <string>
 
 #include <windows.h>
@@ -24,6 +25,9 @@ void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
+// Everything below a folder: each path relative to it, with a file's bytes
+// or "<folder>" for a folder. Empty for a missing folder.
+std::map<std::wstring, std::string> TreeContent(const std::wstring& folder);
 
 // Registry helpers; view is 0, KEY_WOW64_64KEY or KEY_WOW64_32KEY.
 void RegSetText(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
