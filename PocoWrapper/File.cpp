@@ -49,6 +49,15 @@ std::string toExtendedLengthPath(const wchar_t* path)
     return toExtendedLengthPath(std::wstring(path));
 }
 
+std::wstring toExtendedLengthPathW(const std::wstring& path)
+{
+    try {
+        return toWide(toExtendedLengthPath(path));
+    } catch (const Poco::Exception&) {
+        return path;
+    }
+}
+
 std::string fromExtendedLengthPath(const std::string& path)
 {
     Poco::Path parsed(path, Poco::Path::PATH_WINDOWS);

@@ -14,6 +14,9 @@ namespace PocoWrapper {
 std::string toExtendedLengthPath(const std::wstring& path);
 std::string toExtendedLengthPath(const wchar_t* path);
 std::string toExtendedLengthPath(const Poco::Path& path);
+// The same, wide, for Win32 calls: both separators are understood. A path
+// that Poco cannot parse is returned as it is, for the system to judge.
+std::wstring toExtendedLengthPathW(const std::wstring& path);
 // The inverse: \\?\C:\a gives C:\a, \\?\UNC\srv\share\a gives \\srv\share\a;
 // any other path is returned as it is.
 std::string fromExtendedLengthPath(const std::string& path);

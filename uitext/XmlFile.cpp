@@ -6,6 +6,7 @@
 
 #include <Poco/FileStream.h>
 
+#include "PocoWrapper/File.h"
 #include "PocoWrapper/String.h"
 #include "XmlNesting.h"
 #include "log/InstallLog.h"
@@ -39,7 +40,9 @@ std::string lineOf(const Offsets& lineFeeds, std::size_t offset)
 
 boost::shared_ptr<rapidxml::file<char> > readWhole(const std::wstring& path)
 {
-    Poco::FileInputStream stream(PocoWrapper::toUtf8(path), std::ios::in);
+    // Opened by its extended-length form, so that a long path works with
+    // either separator.
+    Poco::FileInputStream stream(PocoWrapper::toExtendedLengthPath(path), std::ios::in);
     boost::shared_ptr<rapidxml::file<char> > file(new rapidxml::file<char>(stream));
     stream.close();
     return file;

@@ -12,6 +12,7 @@
 #include <Poco/Exception.h>
 
 #include "core/Action.h"
+#include "core/PathRules.h"
 #include "core/TrueFalseWords.h"
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/String.h"
@@ -74,6 +75,8 @@ public:
     bool write()
     {
         const std::wstring linkPath = ToBackslashForm(NormalizePath(m_arguments.linkFullPath));
+        if (!AcceptPath(m_context, ShellArgumentNames::LinkFullPath, linkPath, CheckTarget(linkPath)))
+            return false;
         m_context.Log(LogLevelInfo, L"Creating link, location:  " + linkPath);
 
         const std::wstring folder = linkPath.substr(0, linkPath.rfind(L'\\') + 1);
@@ -114,7 +117,7 @@ private:
         // own IPersistFile, with the icon written into the file afterwards.
         m_link = QueryInterfaceOf<IShellLinkW>(m_object.get(), kShellLinkW);
 
-        PocoWrapper::replaceInPlace(m_savePath, ShellLinkExtension, WebShortcutExtension);
+        m_savePath = WebShortcutPath(m_savePath);
         m_linkArguments.clear();
         return true;
     }

@@ -1,13 +1,15 @@
 // RemoveShortcut: deletes a shortcut file and then the folders that held it,
-// walking upwards as long as each folder can be removed. Never fails towards
-// the host.
+// walking upwards as long as each folder can be removed, but never into a
+// shell folder. Fails towards the host only for a path it refuses.
 #include <string>
 
 #include "core/Action.h"
+#include "core/PathRules.h"
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/StringTokenizer.h"
 
 #include "ShellArgumentNames.h"
+#include "ShellFolders.h"
 #include "ShortcutTarget.h"
 
 namespace {
@@ -24,11 +26,7 @@ std::wstring webShortcutPath(const std::wstring& linkPath)
     // Nothing exists at an empty path (and Poco refuses to look).
     if (!linkPath.empty() && PocoWrapper::File(linkPath).exists())
         return linkPath;
-    std::wstring path(linkPath);
-    const std::wstring::size_type found = path.find(ShellLinkExtension);
-    if (found != std::wstring::npos)
-        path.replace(found, ShellLinkExtension.size(), WebShortcutExtension);
-    return path;
+    return WebShortcutPath(linkPath);
 }
 
 // The path's pieces between backslashes, each trimmed, joined again by
@@ -49,8 +47,9 @@ std::wstring rebuildPath(const std::wstring& path)
 // that is not empty yet gets a few more chances.
 bool removeFolder(const std::wstring& folder, DWORD& error)
 {
+    const std::wstring win32Folder = PocoWrapper::toExtendedLengthPathW(folder);
     for (int attempt = 0; attempt < kRemoveAttempts; ++attempt) {
-        if (RemoveDirectoryW(folder.c_str()))
+        if (RemoveDirectoryW(win32Folder.c_str()))
             return true;
         error = GetLastError();
         if (error != ERROR_DIR_NOT_EMPTY)
@@ -62,10 +61,16 @@ bool removeFolder(const std::wstring& folder, DWORD& error)
 
 void removeEmptiedFolders(IActionContext& context, const std::wstring& linkPath)
 {
+    const std::vector<std::wstring> shellFolders = ShellFolders();
     for (std::wstring::size_type i = linkPath.size(); i-- > kFirstExaminedIndex;) {
         if (linkPath[i] != L'\\' && linkPath[i] != L'/')
             continue;
         const std::wstring folder = linkPath.substr(0, i);
+        // The desktop, the Start menu and the like stay even when empty.
+        if (IsShellFolder(FullPath(folder), shellFolders)) {
+            context.Log(LogLevelInfo, L" Shell folder stays: " + folder);
+            return;
+        }
         context.Log(LogLevelInfo, L" Remove directory: " + folder);
         DWORD error = 0;
         if (removeFolder(folder, error))
@@ -78,11 +83,11 @@ void removeEmptiedFolders(IActionContext& context, const std::wstring& linkPath)
     }
 }
 
-void removeShortcut(IActionContext& context)
+int removeShortcut(IActionContext& context)
 {
     if (*context.GetArg(ShellArgumentNames::RunAction) != L"1") {
         context.Log(LogLevelInfo, L"runAction not 1. Skipping...");
-        return;
+        return ActionDone;
     }
     std::wstring linkPath = *context.GetArg(ShellArgumentNames::LinkFullPath);
     const std::wstring target = *context.GetArg(ShellArgumentNames::PathToTarget);
@@ -93,13 +98,16 @@ void removeShortcut(IActionContext& context)
     if (linkPath.empty()) {
         context.Log(LogLevelError, L" Empty link file");
     } else {
+        if (!AcceptPath(context, ShellArgumentNames::LinkFullPath, linkPath, CheckTarget(linkPath)))
+            return ActionFailed;
         context.Log(LogLevelInfo, L" Remove link file: " + linkPath);
-        if (DeleteFileW(linkPath.c_str()))
+        if (DeleteFileW(PocoWrapper::toExtendedLengthPathW(linkPath).c_str()))
             removeEmptiedFolders(context, linkPath);
         else
             context.Log(LogLevelError, L" Cannot remove lik file: " + linkPath);
     }
     context.Log(LogLevelInfo, L"RemoveShortcut is done");
+    return ActionDone;
 }
 }
 
@@ -107,7 +115,7 @@ VERRAND_ACTION(RemoveShortcut)
 {
     try {
         context->Log(LogLevelInfo, L"Running RemoveShortcut");
-        removeShortcut(*context);
+        return removeShortcut(*context);
     } catch (...) {
         context->Log(LogLevelError, L"RemoveShortcut crashed");
     }

@@ -138,17 +138,34 @@ TEST_F(CreateShortcutTest, WebTargetSavesUrlFileWithoutArguments)
 {
     const std::wstring url = L"https://example.com/start?x=1";
     context->arguments[L"pathToTarget"] = url;
-    context->arguments[L"linkFullPath"] = temp.path() + L"\\Web\\Site.lnk.lnk";
+    // Only the file name's extension changes, not ".lnk" inside a folder's
+    // name or earlier in the file name.
+    context->arguments[L"linkFullPath"] = temp.path() + L"\\my.lnk.files\\Site.lnk.lnk";
     context->arguments[L"arguments"] = L"--unused";
     ASSERT_EQ(0, run());
 
-    const std::wstring saved = temp.path() + L"\\Web\\Site.url.url";
-    EXPECT_TRUE(context->HasLine(L"Creating link, location:  " + temp.path() + L"\\Web\\Site.lnk.lnk", 2));
+    const std::wstring saved = temp.path() + L"\\my.lnk.files\\Site.lnk.url";
+    EXPECT_TRUE(
+        context->HasLine(L"Creating link, location:  " + temp.path() + L"\\my.lnk.files\\Site.lnk.lnk", 2));
     EXPECT_TRUE(context->HasLine(L"Saving shortcut file. Path = " + saved, 2));
     EXPECT_FALSE(context->HasLine(L"Internet shortcut saved without link settings"));
-    EXPECT_FALSE(PathExists(temp.path() + L"\\Web\\Site.lnk.lnk"));
+    EXPECT_FALSE(PathExists(temp.path() + L"\\my.lnk.files\\Site.lnk.lnk"));
     EXPECT_EQ(url, InternetShortcutEntry(saved, L"URL"));
     EXPECT_EQ(std::string::npos, ReadBytes(saved).find("--unused"));
+}
+
+TEST_F(CreateShortcutTest, PathsWindowsWouldReadDifferentlyAreRefusedBeforeAnyFolderIsMade)
+{
+    for (const wchar_t* link : { L"\\Menu\\CON\\App.lnk", L"\\Menu\\App.lnk.", L"\\Menu.\\App.lnk",
+                                 L"\\Menu\\lpt3.lnk" }) {
+        context->lines.clear();
+        context->arguments[L"linkFullPath"] = temp.path() + link;
+        EXPECT_EQ(1, run()) << Narrow(link);
+        ASSERT_EQ(1u, context->lines.size()) << Narrow(link);
+        EXPECT_EQ(4, context->lines[0].level);
+        EXPECT_EQ(0u, context->lines[0].text.find(L"Refusing linkFullPath \"")) << Narrow(link);
+        EXPECT_FALSE(PathExists(temp.file(L"Menu"))) << Narrow(link);
+    }
 }
 
 TEST_F(CreateShortcutTest, WebShortcutWithoutShellLinkKeepsIconAndReportsLeftOutSettings)

@@ -66,6 +66,38 @@ TEST_F(EnsureFolderExistsTest, FolderBelowAFileFails)
     EXPECT_EQ(4, context->lines[1].level);
 }
 
+TEST_F(EnsureFolderExistsTest, DriveRootsAreFoldersThatExistOrMissingDrives)
+{
+    // The test prefix maps C: and Z:, never Q:.
+    struct Row {
+        const wchar_t* folder;
+        int status;
+        const wchar_t* shown;
+    };
+    const Row rows[] = { { L"C:\\", 0, L"C:" }, { L"C:", 0, L"C:" }, { L"c:/", 0, L"c:" }, { L"Q:\\", 1, L"Q:" } };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.status, run(row.folder)) << Narrow(row.folder);
+        std::vector<std::wstring> expected = { std::wstring(L"Creating folder: ") + row.shown };
+        if (row.status != 0)
+            expected.push_back(std::wstring(L"Couldn't create folder: ") + row.shown);
+        EXPECT_EQ(expected, context->Texts()) << Narrow(row.folder);
+    }
+}
+
+TEST_F(EnsureFolderExistsTest, PathsWindowsWouldReadDifferentlyAreRefusedAndNothingIsMade)
+{
+    for (const wchar_t* folder : { L"\\p\\e\\t1.", L"\\p\\..\\e", L"\\p\\CON\\t1", L"\\p\\aux.d" }) {
+        EXPECT_EQ(1, run(temp.path() + folder)) << Narrow(folder);
+        ASSERT_EQ(1u, context->lines.size()) << Narrow(folder);
+        EXPECT_EQ(4, context->lines[0].level);
+        EXPECT_EQ(0u, context->lines[0].text.find(L"Refusing FolderName \"")) << Narrow(folder);
+        EXPECT_FALSE(PathExists(temp.file(L"p"))) << Narrow(folder);
+        EXPECT_FALSE(PathExists(temp.file(L"e"))) << Narrow(folder);
+    }
+    EXPECT_EQ(1, run(L""));
+    EXPECT_EQ(std::vector<std::wstring>{ L"Refusing FolderName \"\": the path is empty" }, context->Texts(4));
+}
+
 TEST(RefreshDesktopWindow, LogsOneLineAndIsDone)
 {
     RecordingContextPtr context = RecordingContext::Create();

@@ -1,5 +1,9 @@
 // RemoveShortcut through the real export: the file, the emptied folders above
 // it, and a status that is always 0.
+#include <windows.h>
+
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "support/ActionLibrary.h"
@@ -141,13 +145,49 @@ TEST_F(RemoveShortcutTest, WebTargetFallsBackToTheUrlFileOnlyWhenNoLinkExists)
     EXPECT_TRUE(context->HasLine(L" Cannot remove lik file: " + link, 4));
 }
 
-TEST_F(RemoveShortcutTest, OnlyTheFirstLnkOfAWebShortcutPathIsReplaced)
+TEST_F(RemoveShortcutTest, OnlyTheFileNamesExtensionOfAWebShortcutChanges)
 {
-    makeFolders(temp.path() + L"\\Web");
-    const std::wstring url = temp.path() + L"\\Web\\Site.url.lnk";
+    // As CreateShortcut saves it: ".lnk" in a folder's name or earlier in
+    // the file name stays.
+    makeFolders(temp.path() + L"\\my.lnk.files");
+    const std::wstring url = temp.path() + L"\\my.lnk.files\\Site.lnk.url";
     WriteBytes(url, "[InternetShortcut]\r\n");
-    EXPECT_EQ(0, run(temp.path() + L"\\Web\\Site.lnk.lnk", L"https://example.com/"));
+    EXPECT_EQ(0, run(temp.path() + L"\\my.lnk.files\\Site.lnk.lnk", L"https://example.com/"));
     EXPECT_FALSE(PathExists(url));
+    EXPECT_FALSE(PathExists(temp.path() + L"\\my.lnk.files"));
+}
+
+TEST_F(RemoveShortcutTest, PathsWindowsWouldReadDifferentlyAreRefused)
+{
+    makeFolders(temp.path() + L"\\Menu");
+    const std::wstring link = temp.path() + L"\\Menu\\App.lnk";
+    WriteBytes(link, "L");
+    // "App.lnk." is App.lnk to Windows, "Menu\\NUL.lnk" the null device.
+    for (const wchar_t* path : { L"\\Menu\\App.lnk.", L"\\Menu\\NUL.lnk", L"\\Menu\\.\\App.lnk" }) {
+        EXPECT_EQ(1, run(temp.path() + path)) << Narrow(path);
+        const std::vector<std::wstring> errors = context->Texts(4);
+        ASSERT_EQ(1u, errors.size()) << Narrow(path);
+        EXPECT_EQ(0u, errors[0].find(L"Refusing linkFullPath \"")) << Narrow(path);
+        EXPECT_EQ("L", ReadBytes(link)) << Narrow(path);
+    }
+}
+
+TEST_F(RemoveShortcutTest, TheWalkNeverRemovesAShellFolder)
+{
+    // Each shell folder gets a lone shortcut; removing it leaves the folder
+    // empty, and the walk must stop there.
+    for (int id : { CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS,
+                    CSIDL_STARTUP, CSIDL_COMMON_STARTUP, CSIDL_STARTMENU, CSIDL_PROFILE }) {
+        wchar_t folder[MAX_PATH];
+        ASSERT_EQ(S_OK, SHGetFolderPathW(0, id | CSIDL_FLAG_CREATE, 0, SHGFP_TYPE_CURRENT, folder)) << id;
+        const std::wstring link = std::wstring(folder) + L"\\Verrand walk test.lnk";
+        WriteBytes(link, "L");
+        EXPECT_EQ(0, run(link)) << id;
+        EXPECT_FALSE(PathExists(link)) << id;
+        EXPECT_TRUE(PathExists(folder)) << Narrow(folder);
+        EXPECT_TRUE(context->HasLine(L" Shell folder stays: " + std::wstring(folder), 2)) << Narrow(folder);
+        EXPECT_FALSE(context->HasLine(L" Remove directory: " + std::wstring(folder))) << Narrow(folder);
+    }
 }
 
 TEST_F(RemoveShortcutTest, EmptyLinkPathIsReported)

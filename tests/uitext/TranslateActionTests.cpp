@@ -61,7 +61,6 @@ TEST_F(TranslateActions, FileThatCannotBeUsedStillSetsTheInput)
         std::string firstLine;
     } cases[] = {
         { missing, L"en", "Error: UI Text file doesn't exists: " + Narrow(missing) },
-        { L"", L"en", "Error: UI Text file doesn't exists: " },
         { strings, L"de", "Error: Locale mismatch: current [de], locale in file: [" + Narrow(strings) + "] : [en]" },
         { folder.path(), L"en", "Error: Assert(uiTextPathFile.isFile()) failed in file StringLibraryUtility line " },
         { strings, L"", "Error: Assert(!setupUILanguage.empty()) failed in file StringLibraryUtility line " },
