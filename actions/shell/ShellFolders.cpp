@@ -2,26 +2,24 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
 #include <shlobj.h>
-#include <userenv.h>
 
 #include "core/PathRules.h"
 
 namespace {
-typedef BOOL(WINAPI* ProfileFolderFunction)(LPWSTR, LPDWORD);
-
 void addFolder(std::vector<std::wstring>& folders, const std::wstring& folder)
 {
     if (!folder.empty())
         folders.push_back(folder);
 }
 
-void addProfileFolder(std::vector<std::wstring>& folders, ProfileFolderFunction function)
+void addKnownFolder(std::vector<std::wstring>& folders, REFKNOWNFOLDERID id)
 {
-    wchar_t path[MAX_PATH];
-    DWORD size = MAX_PATH;
-    if (function(path, &size))
+    PWSTR path = 0;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, 0, &path)))
         addFolder(folders, path);
+    CoTaskMemFree(path);
 }
 
 // The lowest and highest CSIDL of the standard folders.
@@ -37,13 +35,10 @@ std::vector<std::wstring> ShellFolders()
         if (SHGetFolderPathW(0, id, 0, SHGFP_TYPE_CURRENT, path) == S_OK)
             addFolder(folders, path);
     }
-    PWSTR publicFolder = 0;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Public, 0, 0, &publicFolder)))
-        addFolder(folders, publicFolder);
-    CoTaskMemFree(publicFolder);
-    addProfileFolder(folders, GetProfilesDirectoryW);
-    addProfileFolder(folders, GetDefaultUserProfileDirectoryW);
-    addProfileFolder(folders, GetAllUsersProfileDirectoryW);
+    // The profile roots that have no CSIDL.
+    addKnownFolder(folders, FOLDERID_UserProfiles);
+    addKnownFolder(folders, FOLDERID_Public);
+    addKnownFolder(folders, FOLDERID_ProgramData);
     return folders;
 }
 
