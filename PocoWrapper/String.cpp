@@ -1,5 +1,7 @@
 #include "String.h"
 
+#include "CaseFolding.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include <Poco/NumberFormatter.h>
 #include <Poco/NumberParser.h>
 #include <Poco/UTF8String.h>
+#include <Poco/Unicode.h>
 
 #include "log/InstallLog.h"
 
@@ -208,9 +211,42 @@ std::wstring trimBlanks(const std::wstring& text)
     return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
-std::wstring toLower(const std::wstring& text)
+namespace {
+// Lower-casing as Poco's Unicode tables do it, on the text's UTF-8 form.
+std::wstring toLowerThroughUtf8(const std::wstring& text)
 {
     return toWide(Poco::UTF8::toLower(toUtf8(text)));
+}
+}
+
+void lowerInPlace(std::wstring& text)
+{
+    // A surrogate or a NUL, which the conversions treat in their own ways,
+    // sends the text the long way. Otherwise the same tables fold one unit
+    // at a time, without the round trip: ASCII letters directly, the other
+    // characters of the Basic Multilingual Plane through the table (which
+    // folds each of them into the plane again).
+    for (wchar_t unit : text) {
+        if (unit == 0 || (unit >= 0xD800 && unit <= 0xDFFF)) {
+            text = toLowerThroughUtf8(text);
+            return;
+        }
+    }
+    for (wchar_t& unit : text) {
+        if (unit < 0x80) {
+            if (unit >= L'A' && unit <= L'Z')
+                unit = static_cast<wchar_t>(unit + (L'a' - L'A'));
+        } else {
+            unit = static_cast<wchar_t>(Poco::Unicode::toLower(unit));
+        }
+    }
+}
+
+std::wstring toLower(const std::wstring& text)
+{
+    std::wstring result(text);
+    lowerInPlace(result);
+    return result;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <Poco/Exception.h>
 
+#include "PocoWrapper/CaseFolding.h"
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/Path.h"
 #include "PocoWrapper/String.h"
@@ -24,24 +25,32 @@ BasicStringLibrary::BasicStringLibrary(const std::wstring& uiTextPath, const std
     m_name = PocoWrapper::toWide(PocoWrapper::Path(uiTextPath).getFileName());
 }
 
-bool BasicStringLibrary::FindString(const std::wstring& id, std::wstring& text)
+const std::wstring* BasicStringLibrary::lookUp(const std::wstring& id)
 {
-    text.clear();
     if (!m_strings) {
         InstallLog::Warn(L"BasicStringLib: UI text not loaded.");
+        return 0;
+    }
+    m_key = id;
+    PocoWrapper::lowerInPlace(m_key);
+    const StringMap::const_iterator found = m_strings->find(m_key);
+    return found == m_strings->end() ? 0 : &found->second;
+}
+
+bool BasicStringLibrary::FindString(const std::wstring& id, std::wstring& text)
+{
+    const std::wstring* found = lookUp(id);
+    if (!found) {
+        text.clear();
         return false;
     }
-    const StringMap::const_iterator found = m_strings->find(PocoWrapper::toLower(id));
-    if (found == m_strings->end())
-        return false;
-    text = found->second;
+    text = *found;
     return true;
 }
 
 bool BasicStringLibrary::HasString(const std::wstring& id)
 {
-    std::wstring scratch;
-    return FindString(id, scratch);
+    return lookUp(id) != 0;
 }
 
 std::wstring BasicStringLibrary::GetLibraryName(const std::wstring& id)

@@ -18,6 +18,11 @@ public:
     std::wstring GetLibraryName(const std::wstring& id);
 
 private:
+    // The text stored for id (looked up by its folded form), or null; warns
+    // when no strings were loaded.
+    const std::wstring* lookUp(const std::wstring& id);
+
     boost::shared_ptr<StringMap> m_strings;
+    std::wstring m_key; // the folded identifier of the last lookup
     std::wstring m_name;
 };

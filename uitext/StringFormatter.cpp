@@ -1,5 +1,7 @@
 #include "StringFormatter.h"
 
+#include <deque>
+
 #include "log/InstallLog.h"
 
 namespace {
@@ -34,7 +36,10 @@ private:
 // result, so its length is known when an identifier's text has been put in.
 class Formatting {
 public:
-    explicit Formatting(IParamLookupMechanism& mechanism) : m_mechanism(mechanism), m_lookups(0), m_capped(false) {}
+    explicit Formatting(IParamLookupMechanism& mechanism)
+        : m_mechanism(mechanism), m_level(0), m_lookups(0), m_capped(false)
+    {
+    }
 
     void append(const std::wstring& text, int depth);
     const std::wstring& result() const { return m_result; }
@@ -43,8 +48,16 @@ private:
     void appendIdentifier(const std::wstring& text, std::wstring::size_type start, std::wstring::size_type end,
                           int depth);
 
+    struct Buffers {
+        std::wstring id;
+        std::wstring value;
+    };
+
     IParamLookupMechanism& m_mechanism;
     std::wstring m_result;
+    std::deque<Buffers> m_buffers; // one for each level of the recursion; growing leaves them in place
+    std::size_t m_level;
+    std::wstring m_libraryName;
     std::size_t m_lookups;
     bool m_capped; // once set, every level copies the rest of its text as it is
 };
@@ -99,17 +112,23 @@ void Formatting::appendIdentifier(const std::wstring& text, std::wstring::size_t
         InstallLog::Error("Formatted string needs more than 1048576 lookups; rest left unformatted");
         return;
     }
-    const std::wstring id = text.substr(start + 1, end - start - 1);
-    std::wstring value;
-    std::wstring libraryName;
-    if (!m_mechanism.Lookup(id, value, libraryName)) {
+    // Each level of the recursion has its own buffers, kept from lookup to
+    // lookup, so a lookup allocates nothing once they have grown.
+    if (m_level == m_buffers.size())
+        m_buffers.emplace_back();
+    Buffers& buffers = m_buffers[m_level];
+    buffers.id.assign(text, start + 1, end - start - 1);
+    std::wstring& value = buffers.value;
+    if (!m_mechanism.Lookup(buffers.id, value, m_libraryName)) {
         const std::wstring token = text.substr(start, end + 1 - start);
         InstallLog::Error(L"Identifier not found in lookup: " + token);
         m_result += m_mechanism.NotFoundText(token);
         return;
     }
     const std::wstring::size_type before = m_result.size();
+    ++m_level;
     append(value, depth - 1);
+    --m_level;
     if (!m_capped && m_result.size() > MaxFormattedLength) {
         m_result.resize(before);
         m_result.append(text, start, end + 1 - start);

@@ -40,6 +40,10 @@ bool checkLanguage(const Node& element, const std::wstring& path, const std::wst
 bool collectStrings(const Node& context, StringMap& strings)
 {
     unsigned long count = 0;
+    for (const Node* child = context.first_node("string"); child; child = child->next_sibling("string"))
+        ++count;
+    strings.reserve(strings.size() + count);
+    count = 0;
     for (const Node* child = context.first_node("string"); child; child = child->next_sibling("string")) {
         ++count;
         const Attribute* id = child->first_attribute("id");
@@ -52,7 +56,12 @@ bool collectStrings(const Node& context, StringMap& strings)
             InstallLog::Error("getStringMap(): language element missing value attribute.");
             return false;
         }
-        strings[PocoWrapper::toLower(PocoWrapper::toWide(valueOf(*id)))] = PocoWrapper::toWide(valueOf(*value));
+        // A later string with the same folded identifier replaces the earlier one.
+        std::wstring text = PocoWrapper::toWide(valueOf(*value));
+        const std::pair<StringMap::iterator, bool> added =
+            strings.try_emplace(PocoWrapper::toLower(PocoWrapper::toWide(valueOf(*id))), std::move(text));
+        if (!added.second)
+            added.first->second = std::move(text);
     }
     InstallLog::Debug("Number of strings parsed: " + std::to_string(count));
     return true;

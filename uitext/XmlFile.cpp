@@ -4,10 +4,12 @@
 #include <cstring>
 #include <vector>
 
-#include <Poco/FileStream.h>
+#include <windows.h>
 
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/String.h"
+#include "actions/files/LineFiles.h"
+#include "core/ByteSearch.h"
 #include "XmlNesting.h"
 #include "log/InstallLog.h"
 
@@ -17,13 +19,13 @@ typedef std::vector<std::size_t> Offsets;
 // Where the line feeds are before parsing. The in-place parse overwrites
 // bytes behind it (name terminators, translated entities), so counting in
 // the buffer afterwards would give wrong line numbers.
-Offsets lineFeedOffsets(const rapidxml::file<char>& file)
+Offsets lineFeedOffsets(const std::vector<char>& bytes)
 {
     Offsets offsets;
-    const char* const begin = file.data();
-    const char* const end = begin + file.size();
+    const char* const begin = &bytes[0];
+    const char* const end = begin + bytes.size() - 1;
     for (const char* at = begin; at != end;) {
-        const char* found = static_cast<const char*>(std::memchr(at, '\n', end - at));
+        const char* found = FindByte(at, end, '\n');
         if (!found)
             break;
         offsets.push_back(found - begin);
@@ -38,14 +40,35 @@ std::string lineOf(const Offsets& lineFeeds, std::size_t offset)
     return std::to_string(before + 1);
 }
 
-boost::shared_ptr<rapidxml::file<char> > readWhole(const std::wstring& path)
+// The file's bytes and a zero byte behind them, read in one go.
+boost::shared_ptr<std::vector<char> > readWhole(const std::wstring& path)
 {
     // Opened by its extended-length form, so that a long path works with
     // either separator.
-    Poco::FileInputStream stream(PocoWrapper::toExtendedLengthPath(path), std::ios::in);
-    boost::shared_ptr<rapidxml::file<char> > file(new rapidxml::file<char>(stream));
-    stream.close();
-    return file;
+    const std::wstring extended = PocoWrapper::toWide(PocoWrapper::toExtendedLengthPath(path));
+    ScopedFileHandle file(CreateFileW(extended.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, 0));
+    if (!file.valid())
+        throw FileError("CreateFileW", GetLastError());
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size))
+        throw FileError("GetFileSizeEx", GetLastError());
+    if (static_cast<unsigned long long>(size.QuadPart) >= static_cast<std::size_t>(-1) / 2)
+        throw FileError("GetFileSizeEx", ERROR_NOT_ENOUGH_MEMORY);
+    boost::shared_ptr<std::vector<char> > bytes(new std::vector<char>(static_cast<std::size_t>(size.QuadPart) + 1));
+    std::size_t done = 0;
+    while (done + 1 < bytes->size()) {
+        DWORD read = 0;
+        const std::size_t left = bytes->size() - 1 - done;
+        if (!ReadFile(file.get(), &(*bytes)[done], static_cast<DWORD>(left < 0x40000000 ? left : 0x40000000), &read, 0))
+            throw FileError("ReadFile", GetLastError());
+        if (read == 0)
+            break;
+        done += read;
+    }
+    bytes->resize(done + 1);
+    (*bytes)[done] = '\0';
+    return bytes;
 }
 }
 
@@ -65,7 +88,7 @@ XmlFileHandle loadXmlFile(const std::wstring& path, const std::string& rootName)
     // deeper than that can bear is cut off before the element that goes too
     // deep, so the parse ends there (or at an earlier error) instead of
     // overflowing the stack.
-    char* const data = handle.file->data();
+    char* const data = &(*handle.file)[0];
     const char* const deep = FindTooDeepElement(data, MaxXmlNesting);
     char* const tooDeep = deep ? data + (deep - data) : 0;
     if (tooDeep)

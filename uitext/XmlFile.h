@@ -1,20 +1,20 @@
 #pragma once
 // Reading an XML file whole and parsing it in place.
 #include <string>
+#include <vector>
 
 #include <boost/shared_ptr.hpp>
 
 #include <rapidxml/rapidxml.hpp>
-#include <rapidxml/rapidxml_utils.hpp>
 
 // A parsed file. The document's names and values point into the file's
-// bytes, so both live together; root is valid while they do. An empty
-// handle (null document) means the load failed.
+// bytes (followed by a zero byte), so both live together; root is valid
+// while they do. An empty handle (null document) means the load failed.
 struct XmlFileHandle {
     XmlFileHandle() : root(0) {}
 
     boost::shared_ptr<rapidxml::xml_document<char> > document;
-    boost::shared_ptr<rapidxml::file<char> > file;
+    boost::shared_ptr<std::vector<char> > file;
     rapidxml::xml_node<char>* root;
 };
 

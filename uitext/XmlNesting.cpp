@@ -4,6 +4,8 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "core/ByteSearch.h"
+
 namespace {
 typedef rapidxml::internal::lookup_tables<0> Tables;
 
@@ -104,10 +106,27 @@ const char* skipDeclaration(const char* at)
     const char* end = std::strchr(at, '>');
     return end ? end + 1 : 0;
 }
+
+// True when the text holds more than maxNesting ">" without a "/" before
+// them. Every element whose start tag opens a level ends that tag with such
+// a ">", so a text with no more of them cannot nest more deeply; strings
+// files, whose strings close themselves, are told apart in one quick pass.
+bool mayNestDeeperThan(const char* text, std::size_t maxNesting)
+{
+    const char* const end = text + std::strlen(text);
+    std::size_t closers = 0;
+    for (const char* at = FindByte(text, end, '>'); at; at = FindByte(at + 1, end, '>')) {
+        if ((at == text || at[-1] != '/') && ++closers > maxNesting)
+            return true;
+    }
+    return false;
+}
 }
 
 const char* FindTooDeepElement(const char* text, std::size_t maxNesting)
 {
+    if (!mayNestDeeperThan(text, maxNesting))
+        return 0;
     std::size_t depth = 0;
     const char* at = text;
     if (std::strncmp(at, "\xEF\xBB\xBF", 3) == 0)

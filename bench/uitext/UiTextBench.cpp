@@ -1,12 +1,17 @@
 // Loads a uitext file of 10,000 strings and compares the time with a bare
 // in-place parse of the same file, then translates 100,000 strings with two
-// or three references each and reports the rate.
+// or three references each and reports the rate; and measures the peak
+// working set of loading a 10 MB uitext file, in a process of its own,
+// beside the file's size. The loaded maps are checked to hold every string
+// and the translations to have every reference resolved.
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
 
 #include <rapidxml/rapidxml.hpp>
 #include <rapidxml/rapidxml_utils.hpp>
@@ -21,14 +26,26 @@ namespace {
 const int kStrings = 10000;
 const int kTranslations = 100000;
 const int kRuns = 5;
+const std::size_t kLargeFile = 10 * 1000 * 1000;
+
+std::string identifierOf(int i)
+{
+    return "Setup.Page" + std::to_string(i / 100) + ".Label_" + std::to_string(i);
+}
+
+std::string plainValueOf(int i)
+{
+    return "Label text number " + std::to_string(i) + " for the \"setup\" page";
+}
 
 // Every tenth string refers to two others, so loading and translating both
-// meet nested references.
-std::string uitextFile()
+// meet nested references. `strings` 0 means as many as fit in `bytes`.
+std::string uitextFile(int strings, std::size_t bytes, int& written)
 {
     std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<uitext>\n  <language langcode=\"en\"/>\n  <context>\n";
-    for (int i = 0; i < kStrings; ++i) {
-        text += "    <string id=\"Setup.Page" + std::to_string(i / 100) + ".Label_" + std::to_string(i) + "\" value=\"";
+    int i = 0;
+    for (; strings ? i < strings : text.size() < bytes; ++i) {
+        text += "    <string id=\"" + identifierOf(i) + "\" value=\"";
         if (i % 10 == 0)
             text += "See #Setup.Page0.Label_" + std::to_string((i + 1) % 100) + "# &amp; #Setup.Page0.Label_" +
                     std::to_string((i + 7) % 100) + "#";
@@ -36,7 +53,22 @@ std::string uitextFile()
             text += "Label text number " + std::to_string(i) + " for the &quot;setup&quot; page";
         text += "\"/>\n";
     }
+    written = i;
     return text + "  </context>\n</uitext>\n";
+}
+
+// True when the map holds each of the file's strings under its folded
+// identifier, with its text.
+bool holdsEveryString(const StringMap& strings, int count)
+{
+    if (strings.size() != static_cast<std::size_t>(count))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const StringMap::const_iterator found = strings.find(PocoWrapper::toLower(PocoWrapper::toWide(identifierOf(i))));
+        if (found == strings.end() || (i % 10 && found->second != PocoWrapper::toWide(plainValueOf(i))))
+            return false;
+    }
+    return true;
 }
 
 std::wstring identifier(long long i)
@@ -54,18 +86,77 @@ std::wstring translationInput(long long n)
     return text;
 }
 
-std::wstring temporaryFile()
+std::wstring temporaryFile(const wchar_t* name)
 {
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + L"uitext-bench.uitext";
+    return std::wstring(folder) + name;
+}
+
+// The child of the memory row: one load, then the growth of the peak
+// working set over the working set before it, in MiB, into the result file.
+int memoryRun(const wchar_t* path, const wchar_t* result, int expected)
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    const std::size_t before = counters.WorkingSetSize;
+    const boost::shared_ptr<StringMap> strings = getStringMap(path, L"en");
+    const double mib = (PeakWorkingSetBytes() - before) / (1024.0 * 1024.0);
+    if (!strings || !holdsEveryString(*strings, expected))
+        return 1;
+    FILE* file = _wfopen(result, L"w");
+    if (!file)
+        return 1;
+    std::fprintf(file, "%.1f\n", mib);
+    std::fclose(file);
+    return 0;
+}
+
+// The peak working set of loading a 10 MB file, in a process of its own.
+bool largeFilePeak(double& peak, double& fileMiB)
+{
+    const std::wstring path = temporaryFile(L"uitext-bench-large.uitext");
+    const std::wstring result = temporaryFile(L"uitext-bench-large.txt");
+    int strings = 0;
+    const std::string text = uitextFile(0, kLargeFile, strings);
+    std::ofstream(path.c_str(), std::ios::binary) << text;
+    fileMiB = text.size() / (1024.0 * 1024.0);
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(0, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --memory \"" + path + L"\" \"" + result + L"\" " +
+                           std::to_wstring(strings);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    bool ok = false;
+    if (CreateProcessW(0, &command[0], 0, 0, FALSE, 0, 0, 0, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 1;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        FILE* file = _wfopen(result.c_str(), L"r");
+        ok = code == 0 && file && std::fscanf(file, "%lf", &peak) == 1;
+        if (file)
+            std::fclose(file);
+    }
+    DeleteFileW(path.c_str());
+    DeleteFileW(result.c_str());
+    return ok;
 }
 }
 
 int main()
 {
-    const std::wstring path = temporaryFile();
-    std::ofstream(path.c_str(), std::ios::binary) << uitextFile();
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (count == 5 && std::wstring(arguments[1]) == L"--memory")
+        return memoryRun(arguments[2], arguments[3], std::stoi(arguments[4]));
+
+    const std::wstring path = temporaryFile(L"uitext-bench.uitext");
+    int strings = 0;
+    std::ofstream(path.c_str(), std::ios::binary) << uitextFile(kStrings, 0, strings);
 
     size_t nodes = 0;
     const double bare = BestSecondsOf([&] {
@@ -74,10 +165,10 @@ int main()
         document.parse<0>(file.data());
         nodes = rapidxml::count_children(document.first_node("uitext")->first_node("context"));
     }, kRuns);
-    size_t loaded = 0;
-    const double load = BestSecondsOf([&] { loaded = getStringMap(path, L"en")->size(); }, kRuns);
-    if (loaded != kStrings || nodes < kStrings) {
-        std::printf("uitext bench: loaded %lu strings, expected %d\n", static_cast<unsigned long>(loaded), kStrings);
+    boost::shared_ptr<StringMap> loaded;
+    const double load = BestSecondsOf([&] { loaded = getStringMap(path, L"en"); }, kRuns);
+    if (!loaded || !holdsEveryString(*loaded, kStrings) || nodes < static_cast<size_t>(kStrings)) {
+        std::printf("uitext bench: the loaded map does not hold every string\n");
         return 1;
     }
     ReportFigure("uitext load of 10,000 strings into a map", load * 1000, "ms",
@@ -87,12 +178,27 @@ int main()
     std::vector<std::wstring> inputs;
     for (int n = 0; n < kTranslations; ++n)
         inputs.push_back(translationInput(n));
-    const double translating = SecondsOf([&] {
-        for (const std::wstring& input : inputs)
-            BasicFormatString(input, library);
-    });
+    std::vector<std::wstring> outputs(inputs.size());
+    const double translating = BestSecondsOf([&] {
+        for (std::size_t n = 0; n < inputs.size(); ++n)
+            outputs[n] = BasicFormatString(inputs[n], library);
+    }, 3);
+    for (const std::wstring& output : outputs) {
+        if (output.find(L'#') != std::wstring::npos || output.find(L"Label text number") == std::wstring::npos) {
+            std::printf("uitext bench: a translation kept a reference\n");
+            return 1;
+        }
+    }
     ReportValue("uitext translation, 2-3 references each", kTranslations / translating, "strings/s");
-    ReportPeakMemory("uitext bench");
     DeleteFileW(path.c_str());
+
+    double peak = 0;
+    double fileMiB = 0;
+    if (!largeFilePeak(peak, fileMiB)) {
+        std::printf("uitext bench: the 10 MB load failed or lost strings\n");
+        return 1;
+    }
+    ReportFigure("uitext load of a 10 MB file, peak working set growth", peak, "MiB", "the file's size", fileMiB);
+    ReportPeakMemory("uitext bench");
     return 0;
 }

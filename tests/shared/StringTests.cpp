@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <Poco/Exception.h>
+#include <Poco/UTF8String.h>
 
 #include "PocoWrapper/String.h"
 #include "support/InstallLogRecorder.h"
@@ -122,6 +123,25 @@ TEST(TrimAndLower, WhiteSpaceAndUnicodeCase)
     EXPECT_EQ(L"", trim(L" \t\r\n\v\f "));
     EXPECT_EQ(L"a b", trim(L"\t a b \n"));
     EXPECT_EQ(L"\u00e9\u00e0 ok", toLower(L"\u00c9\u00c0 OK"));
+}
+
+TEST(TrimAndLower, EveryBasicPlaneCharacterFoldsAsItsUtf8FormDoes)
+{
+    // toLower folds without a round trip through UTF-8; Poco's folding of the
+    // UTF-8 form is what it must give, for each character alone and between
+    // ASCII letters.
+    const auto throughUtf8 = [](const std::wstring& text) { return toWide(Poco::UTF8::toLower(toUtf8(text))); };
+    std::size_t differing = 0;
+    std::string examples;
+    for (unsigned code = 0; code <= 0xFFFF; ++code) {
+        const std::wstring alone(1, static_cast<wchar_t>(code));
+        const std::wstring between = L"Ab" + alone + L"Z";
+        if (toLower(alone) != throughUtf8(alone) || toLower(between) != throughUtf8(between)) {
+            if (++differing <= 5)
+                examples += " U+" + std::to_string(code);
+        }
+    }
+    EXPECT_EQ(0u, differing) << examples;
 }
 
 TEST(Numbers, ParseAndFormat)

@@ -1,0 +1,73 @@
+#include "ByteSearch.h"
+
+#include <emmintrin.h>
+#include <windows.h>
+
+namespace {
+bool haveSse2()
+{
+    static const bool present = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
+    return present;
+}
+
+const char* findOneByOne(const char* begin, const char* end, char wanted)
+{
+    for (; begin != end; ++begin) {
+        if (*begin == wanted)
+            return begin;
+    }
+    return 0;
+}
+
+// Every processor this library runs on has these instructions, but the
+// library is built for older ones too, so they are asked for here only.
+__attribute__((target("sse2"))) const char* findSixteenAtATime(const char* begin, const char* end, char wanted)
+{
+    const __m128i pattern = _mm_set1_epi8(wanted);
+    while (end - begin >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(block, pattern));
+        if (mask)
+            return begin + __builtin_ctz(mask);
+        begin += 16;
+    }
+    return findOneByOne(begin, end, wanted);
+}
+
+const char* pairOneByOne(const char* begin, const char* last, char first, std::size_t distance, char second)
+{
+    for (; begin <= last; ++begin) {
+        if (*begin == first && begin[distance] == second)
+            return begin;
+    }
+    return 0;
+}
+
+__attribute__((target("sse2"))) const char* pairSixteenAtATime(const char* begin, const char* last, char first,
+                                                                std::size_t distance, char second)
+{
+    const __m128i firsts = _mm_set1_epi8(first);
+    const __m128i seconds = _mm_set1_epi8(second);
+    while (last - begin >= 15) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
+        const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + distance));
+        const int mask =
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, firsts), _mm_cmpeq_epi8(there, seconds)));
+        if (mask)
+            return begin + __builtin_ctz(mask);
+        begin += 16;
+    }
+    return pairOneByOne(begin, last, first, distance, second);
+}
+}
+
+const char* FindByte(const char* begin, const char* end, char wanted)
+{
+    return haveSse2() ? findSixteenAtATime(begin, end, wanted) : findOneByOne(begin, end, wanted);
+}
+
+const char* FindBytePair(const char* begin, const char* last, char first, std::size_t distance, char second)
+{
+    return haveSse2() ? pairSixteenAtATime(begin, last, first, distance, second)
+                      : pairOneByOne(begin, last, first, distance, second);
+}
