@@ -3,7 +3,9 @@
 #include <cstring>
 
 namespace {
-const size_t kChunkSize = 64 * 1024;
+// Large enough that reading and writing cost few system calls, small enough
+// to stay in the processor's caches.
+const std::size_t kChunkSize = 64 * 1024;
 
 std::string describe(const char* operation, DWORD error)
 {
@@ -32,86 +34,67 @@ bool ScopedFileHandle::close()
     return closed;
 }
 
-LineReader::LineReader(const std::wstring& path)
+ChunkReader::ChunkReader(const std::wstring& path)
     : m_file(openFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN)),
-      m_buffer(kChunkSize), m_begin(0), m_end(0), m_atEnd(false)
+      m_buffer(kChunkSize), m_size(0)
 {
 }
 
-bool LineReader::fill()
+bool ChunkReader::next(std::size_t keep)
 {
-    if (m_atEnd)
-        return false;
+    if (keep > m_size)
+        keep = m_size;
+    std::memmove(&m_buffer[0], &m_buffer[m_size - keep], keep);
+    m_size = keep;
     DWORD read = 0;
-    if (!ReadFile(m_file.get(), &m_buffer[0], static_cast<DWORD>(m_buffer.size()), &read, 0))
+    if (!ReadFile(m_file.get(), &m_buffer[keep], static_cast<DWORD>(m_buffer.size() - keep), &read, 0))
         throw FileError("ReadFile", GetLastError());
-    m_begin = 0;
-    m_end = read;
-    m_atEnd = read == 0;
-    return !m_atEnd;
+    m_size += read;
+    return read > 0;
 }
 
-bool LineReader::next(std::string& line)
-{
-    line.clear();
-    bool any = false;
-    for (;;) {
-        if (m_begin == m_end && !fill())
-            return any;
-        any = true;
-        const char* start = &m_buffer[m_begin];
-        const char* feed = static_cast<const char*>(std::memchr(start, '\n', m_end - m_begin));
-        if (feed) {
-            line.append(start, feed - start);
-            m_begin += (feed - start) + 1;
-            return true;
-        }
-        line.append(start, m_end - m_begin);
-        m_begin = m_end;
-    }
-}
-
-LineWriter::LineWriter(const std::wstring& path)
+BufferedFileWriter::BufferedFileWriter(const std::wstring& path)
     : m_file(openFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL)), m_buffer(kChunkSize), m_used(0)
 {
 }
 
-void LineWriter::writeLine(const std::string& line)
+void BufferedFileWriter::write(const void* data, std::size_t size)
 {
-    write(line.data(), line.size());
-    write("\n", 1);
+    const char* bytes = static_cast<const char*>(data);
+    if (size >= m_buffer.size()) {
+        // A large run goes out as it is, without a copy.
+        flush();
+        writeOut(bytes, size);
+        return;
+    }
+    if (size > m_buffer.size() - m_used)
+        flush();
+    std::memcpy(&m_buffer[m_used], bytes, size);
+    m_used += size;
 }
 
-void LineWriter::write(const char* data, size_t size)
+void BufferedFileWriter::flush()
 {
-    while (size > 0) {
-        if (m_used == m_buffer.size())
-            flush();
-        const size_t room = m_buffer.size() - m_used;
-        const size_t now = size < room ? size : room;
-        std::memcpy(&m_buffer[m_used], data, now);
-        m_used += now;
-        data += now;
-        size -= now;
-    }
-}
-
-void LineWriter::flush()
-{
-    size_t done = 0;
-    while (done < m_used) {
-        DWORD written = 0;
-        if (!WriteFile(m_file.get(), &m_buffer[done], static_cast<DWORD>(m_used - done), &written, 0))
-            throw FileError("WriteFile", GetLastError());
-        if (written == 0)
-            throw FileError("WriteFile", ERROR_WRITE_FAULT);
-        done += written;
-    }
+    writeOut(&m_buffer[0], m_used);
     m_used = 0;
 }
 
-void LineWriter::close()
+void BufferedFileWriter::writeOut(const char* data, std::size_t size)
+{
+    while (size > 0) {
+        DWORD written = 0;
+        const DWORD now = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        if (!WriteFile(m_file.get(), data, now, &written, 0))
+            throw FileError("WriteFile", GetLastError());
+        if (written == 0)
+            throw FileError("WriteFile", ERROR_WRITE_FAULT);
+        data += written;
+        size -= written;
+    }
+}
+
+void BufferedFileWriter::close()
 {
     flush();
     if (!m_file.close())

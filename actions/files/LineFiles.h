@@ -1,7 +1,8 @@
 #pragma once
-// Streaming a text file line by line into another file, on Win32 handles.
-// Both classes throw FileError when the system refuses a read, a write or
-// the opening of the file.
+// Reading a file in large chunks and writing one through a buffer, on Win32
+// handles. Both classes throw FileError when the system refuses a read, a
+// write or the opening of the file.
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -38,37 +39,37 @@ private:
     HANDLE m_handle;
 };
 
-// Reads the lines of a file: the bytes up to each line feed, without it; a
-// last line without a line feed is a line too.
-class LineReader {
+// The bytes of a file, a chunk at a time, in one buffer of fixed size (so
+// memory does not depend on the file).
+class ChunkReader {
 public:
-    explicit LineReader(const std::wstring& path);
-    // False at the end of the file.
-    bool next(std::string& line);
+    explicit ChunkReader(const std::wstring& path);
+    // Moves the last `keep` bytes of the current chunk to the front and
+    // reads behind them. False at the end of the file (nothing was added).
+    bool next(std::size_t keep = 0);
+    // The current chunk; the buffer is aligned for any code unit.
+    const char* data() const { return &m_buffer[0]; }
+    std::size_t size() const { return m_size; }
 
 private:
-    bool fill();
-
     ScopedFileHandle m_file;
     std::vector<char> m_buffer;
-    size_t m_begin;
-    size_t m_end;
-    bool m_atEnd;
+    std::size_t m_size;
 };
 
-// Creates or truncates a file and writes lines to it, each followed by a
-// line feed. Output is buffered; close() writes the rest.
-class LineWriter {
+// Creates or truncates a file and writes bytes to it through a buffer;
+// close() writes the rest.
+class BufferedFileWriter {
 public:
-    explicit LineWriter(const std::wstring& path);
-    void writeLine(const std::string& line);
+    explicit BufferedFileWriter(const std::wstring& path);
+    void write(const void* data, std::size_t size);
     void close();
 
 private:
-    void write(const char* data, size_t size);
     void flush();
+    void writeOut(const char* data, std::size_t size);
 
     ScopedFileHandle m_file;
     std::vector<char> m_buffer;
-    size_t m_used;
+    std::size_t m_used;
 };

@@ -8,6 +8,7 @@
 #include "EntryList.h"
 #include "LineFiles.h"
 #include "LineReplacement.h"
+#include "LineStream.h"
 #include "PocoWrapper/String.h"
 #include "ReplacementAttributes.h"
 #include "core/LogLevel.h"
@@ -15,55 +16,81 @@
 namespace {
 const wchar_t* const kMasked = L"********";
 
-// One entry as the lines see it: the byte forms to match and insert, the
-// texts the log shows.
-struct PreparedEntry {
-    PreparedEntry(const ReplacementEntry& entry, long attributes, bool debug)
-        : search(LineText(entry.search)), replacement(LineText(entry.replacement)), empty(entry.search.empty()),
-          shownSearch(!debug && (attributes & AttributeMaskSearchInLog) ? kMasked : entry.search),
-          shownReplacement(!debug && (attributes & AttributeMaskReplacementInLog) ? kMasked : entry.replacement)
+// One entry's log lines: the texts the log shows, and for every line of the
+// file in which it replaced something, how many.
+class EntryLog : public ReplacementReport {
+public:
+    EntryLog(ILogger& logger, const std::wstring& filePath, const ReplacementEntry& entry, long attributes,
+             bool debug)
+        : m_logger(logger), m_filePath(filePath), m_empty(entry.search.empty()),
+          m_shownSearch(!debug && (attributes & AttributeMaskSearchInLog) ? kMasked : entry.search),
+          m_shownReplacement(!debug && (attributes & AttributeMaskReplacementInLog) ? kMasked : entry.replacement)
     {
     }
-    // The log line for a line in which `count` occurrences were replaced.
+
+    void lineDone(std::size_t count)
+    {
+        if (m_empty)
+            m_logger.Log(LogLevelError, L"Empty search string - replacement skipped.");
+        else if (count > 0)
+            m_logger.Log(LogLevelInfo, replacedLine(static_cast<int>(count)));
+    }
+
+private:
     // Only the count changes from line to line, so each text is formatted
     // once.
-    const std::wstring& replacedLine(int count, const std::wstring& filePath)
+    const std::wstring& replacedLine(int count)
     {
-        std::wstring& text = replacedLines[count];
+        std::wstring& text = m_replacedLines[count];
         if (text.empty())
             text = PocoWrapper::format(L"ReplaceFileVariables: Replaced %i instances of '%s' with '%s' in '%s'", count,
-                                       shownSearch, shownReplacement, filePath);
+                                       m_shownSearch, m_shownReplacement, m_filePath);
         return text;
     }
 
-    std::string search;
-    std::string replacement;
-    bool empty;
-    std::wstring shownSearch;
-    std::wstring shownReplacement;
-    std::map<int, std::wstring> replacedLines;
+    ILogger& m_logger;
+    const std::wstring& m_filePath;
+    bool m_empty;
+    std::wstring m_shownSearch;
+    std::wstring m_shownReplacement;
+    std::map<int, std::wstring> m_replacedLines;
 };
 
-void replaceInLines(ILogger& logger, const std::wstring& filePath, const std::wstring& tempPath,
-                    std::vector<PreparedEntry>& entries)
+// The entries as stages from the first to the last, the last one writing
+// the file; the search and replacement texts are encoded as the file's
+// text is.
+template <class Unit, class Encode>
+void replaceInLines(ChunkReader& input, std::size_t markSize, const LineUnits<Unit>& units, bool keepEndings,
+                    Encode encode, const std::vector<ReplacementEntry>& entries, std::vector<EntryLog>& logs,
+                    BufferedFileWriter& output)
 {
-    LineReader input(filePath);
+    output.write(input.data(), markSize);
+    LineOutput<Unit> writer(output, units, keepEndings);
+    std::vector<typename ReplaceChain<Unit>::Entry> stages(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        stages[k].search = encode(entries[k].search);
+        stages[k].replacement = encode(entries[k].replacement);
+        stages[k].report = &logs[k];
+    }
+    ReplaceChain<Unit> chain(stages, units, writer);
+    const std::string rest = StreamLines(input, markSize, units, chain);
+    output.write(rest.data(), rest.size());
+}
+
+void replaceInFile(ILogger& logger, const std::wstring& filePath, const std::wstring& tempPath,
+                   const std::vector<ReplacementEntry>& entries, std::vector<EntryLog>& logs)
+{
+    ChunkReader input(filePath);
     logger.Log(LogLevelInfo, L"Output File will be UTF-8 Encoded");
-    LineWriter output(tempPath);
-    std::string line;
-    while (input.next(line)) {
-        if (!line.empty() && line[line.size() - 1] == '\r')
-            line.erase(line.size() - 1);
-        for (PreparedEntry& entry : entries) {
-            if (entry.empty) {
-                logger.Log(LogLevelError, L"Empty search string - replacement skipped.");
-                continue;
-            }
-            const int count = static_cast<int>(ReplaceAllInLine(line, entry.search, entry.replacement));
-            if (count > 0)
-                logger.Log(LogLevelInfo, entry.replacedLine(count, filePath));
-        }
-        output.writeLine(line);
+    BufferedFileWriter output(tempPath);
+    input.next();
+    std::size_t markSize = 0;
+    const TextEncoding encoding = DetectTextEncoding(input.data(), input.size(), markSize);
+    if (encoding == TextEncoding::Bytes) {
+        replaceInLines(input, markSize, ByteLineUnits(), false, ByteUnitsOf, entries, logs, output);
+    } else {
+        const auto encode = [encoding](const std::wstring& text) { return Utf16UnitsOf(text, encoding); };
+        replaceInLines(input, markSize, Utf16LineUnits(encoding), true, encode, entries, logs, output);
     }
     output.close();
 }
@@ -85,8 +112,8 @@ void replaceOriginal(const std::wstring& filePath, const std::wstring& tempPath)
 bool ReplaceFileVariables(ILogger& logger, const std::wstring& filePath, const std::wstring& entryList,
                           const std::wstring& attributeList, bool honourEscapes, bool debug)
 {
-    std::vector<ReplacementEntry> parsed;
-    if (!ParseEntryList(logger, entryList, honourEscapes, parsed))
+    std::vector<ReplacementEntry> entries;
+    if (!ParseEntryList(logger, entryList, honourEscapes, entries))
         return false;
     const std::vector<std::wstring> attributes = SplitAttributeList(attributeList);
 
@@ -95,13 +122,14 @@ bool ReplaceFileVariables(ILogger& logger, const std::wstring& filePath, const s
         return true;
     }
 
-    std::vector<PreparedEntry> entries;
-    for (size_t k = 0; k < parsed.size(); ++k)
-        entries.push_back(PreparedEntry(parsed[k], EntryAttribute(attributes, k), debug));
+    std::vector<EntryLog> logs;
+    logs.reserve(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        logs.push_back(EntryLog(logger, filePath, entries[k], EntryAttribute(attributes, k), debug));
 
     const std::wstring tempPath = filePath + L".tmp";
     try {
-        replaceInLines(logger, filePath, tempPath, entries);
+        replaceInFile(logger, filePath, tempPath, entries, logs);
         replaceOriginal(filePath, tempPath);
     } catch (...) {
         logger.Log(LogLevelError,

@@ -1,12 +1,23 @@
-// LMRXTextReplace on a generated 100 MB text file (a match on every tenth
-// line), called through the Verrand.dll export, against a plain CopyFileW of
-// the same file in the same run; and the process's peak memory, which stays
-// flat because the file is streamed.
+// LMRXTextReplace called through the Verrand.dll export on generated files,
+// each figure against a limit measured in the same run, and every edited
+// file checked against a plain replacement of the same text:
+// - 100 MB of short lines (a match on every tenth), against CopyFileW;
+// - the same text without a single line feed, against CopyFileW;
+// - 20 MB of "a" searched for 9,999 "a"s and a "b" (a naive search
+//   compares almost the whole search text at every place), against a
+//   search for 9 "a"s and a "b";
+// - the peak working set of one edit of each 100 MB file, each measured in
+//   a process of its own: the file is streamed, so neither grows with the
+//   file or with the length of its lines.
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
 
 #include <boost/shared_ptr.hpp>
 
@@ -18,7 +29,218 @@ namespace {
 typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 
 const size_t kLines = 1500000;
+const size_t kLetters = 20 * 1000 * 1000;
 const int kRuns = 3;
+const char* const kReplacement = "C:/Program Files/Example App";
+
+enum Shape { ShortLines, OneLine, Letters };
+
+// The generated text in pieces of about 1 MB: about 70 bytes a line,
+// "INSTALLDIR" on every tenth line (in place of each line feed a blank for
+// the one-line file); or 20 MB of "a". With `replaced`, the text that a
+// plain replacement of INSTALLDIR makes of it, with the line feed that ends
+// the last line.
+void generate(Shape shape, bool replaced, const std::function<void(const std::string&)>& take)
+{
+    std::string chunk;
+    if (shape == Letters) {
+        for (size_t done = 0; done < kLetters; done += chunk.size()) {
+            chunk.assign(std::min<size_t>(1 << 20, kLetters - done), 'a');
+            take(chunk);
+        }
+        if (replaced)
+            take("\n");
+        return;
+    }
+    const std::string word = replaced ? kReplacement : "INSTALLDIR";
+    const char end = shape == ShortLines ? '\n' : ' ';
+    char line[160];
+    for (size_t i = 0; i < kLines; ++i) {
+        if (i % 10 == 0)
+            std::snprintf(line, sizeof(line), "  <setting name=\"path%07u\" value=\"%s\\bin\" kind=\"dir\" />%c",
+                          static_cast<unsigned>(i), word.c_str(), end);
+        else
+            std::snprintf(line, sizeof(line), "  <setting name=\"key%07u\" value=\"some ordinary value %07u\" />%c",
+                          static_cast<unsigned>(i), static_cast<unsigned>(i), end);
+        chunk += line;
+        if (chunk.size() >= (1 << 20) || i + 1 == kLines) {
+            take(chunk);
+            chunk.clear();
+        }
+    }
+    if (replaced && shape == OneLine)
+        take("\n");
+}
+
+// FNV-1a over a byte stream.
+struct Digest {
+    unsigned long long value = 1469598103934665603ull;
+    unsigned long long bytes = 0;
+    void add(const char* data, size_t size)
+    {
+        for (size_t i = 0; i < size; ++i)
+            value = (value ^ static_cast<unsigned char>(data[i])) * 1099511628211ull;
+        bytes += size;
+    }
+    bool operator==(const Digest& other) const { return value == other.value && bytes == other.bytes; }
+};
+
+Digest expectedDigest(Shape shape, bool replaced)
+{
+    Digest digest;
+    generate(shape, replaced, [&](const std::string& chunk) { digest.add(chunk.data(), chunk.size()); });
+    return digest;
+}
+
+Digest fileDigest(const std::wstring& path)
+{
+    Digest digest;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return digest;
+    std::vector<char> buffer(1 << 20);
+    DWORD read = 0;
+    while (ReadFile(file, &buffer[0], static_cast<DWORD>(buffer.size()), &read, 0) && read > 0)
+        digest.add(&buffer[0], read);
+    CloseHandle(file);
+    return digest;
+}
+
+bool write(const std::wstring& path, Shape shape, unsigned long long& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    bytes = 0;
+    generate(shape, false, [&](const std::string& chunk) {
+        DWORD written = 0;
+        ok = ok && WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &written, 0) &&
+             written == chunk.size();
+        bytes += chunk.size();
+    });
+    CloseHandle(file);
+    return ok;
+}
+
+ActionFunction loadAction()
+{
+    HMODULE verrand = LoadLibraryW(L"Verrand.dll");
+    return verrand ? reinterpret_cast<ActionFunction>(GetProcAddress(verrand, "LMRXTextReplace")) : 0;
+}
+
+int replaceOnce(ActionFunction replace, const std::wstring& path, const std::wstring& search)
+{
+    QuietContext::Values arguments;
+    arguments[L"File"] = path;
+    arguments[L"SearchWord"] = search;
+    arguments[L"ReplaceWord"] = L"C:\\Program Files\\Example App\\";
+    arguments[L"Attributes"] = L"6";
+    boost::shared_ptr<QuietContext> context(new QuietContext(arguments));
+    return replace(context);
+}
+
+class Bench {
+public:
+    Bench(ActionFunction replace, const std::wstring& folder) : m_replace(replace), m_folder(folder), m_ok(true) {}
+
+    // Best of the runs: the edit of a fresh copy of the file, and a plain
+    // copy of it; the edited file is checked after every run.
+    void timeEdit(Shape shape, const std::wstring& search, double& editSeconds, double* copySeconds,
+                  unsigned long long& bytes)
+    {
+        const std::wstring source = m_folder + L"\\source.txt";
+        const std::wstring copy = m_folder + L"\\copy.txt";
+        const std::wstring edited = m_folder + L"\\edited.txt";
+        if (!write(source, shape, bytes))
+            return fail("cannot write the generated file");
+        const Digest expected = expectedDigest(shape, true);
+        for (int run = 0; run < kRuns; ++run) {
+            if (copySeconds) {
+                const double c = SecondsOf([&] { CopyFileW(source.c_str(), copy.c_str(), FALSE); });
+                *copySeconds = run == 0 || c < *copySeconds ? c : *copySeconds;
+            }
+            CopyFileW(source.c_str(), edited.c_str(), FALSE);
+            int status = 1;
+            const double e = SecondsOf([&] { status = replaceOnce(m_replace, edited, search); });
+            editSeconds = run == 0 || e < editSeconds ? e : editSeconds;
+            if (status != 0 || !(fileDigest(edited) == expected))
+                return fail("the edited file differs from a plain replacement");
+        }
+        DeleteFileW(source.c_str());
+        DeleteFileW(copy.c_str());
+        DeleteFileW(edited.c_str());
+    }
+
+    // The peak working set of one edit in a process of its own, in MiB
+    // above the process's working set before the edit.
+    double peakOfEdit(Shape shape)
+    {
+        const std::wstring source = m_folder + L"\\memory.txt";
+        const std::wstring result = m_folder + L"\\memory-result.txt";
+        unsigned long long bytes = 0;
+        if (!write(source, shape, bytes)) {
+            fail("cannot write the generated file");
+            return 0;
+        }
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(0, self, MAX_PATH);
+        std::wstring command = L"\"" + std::wstring(self) + L"\" --memory \"" + source + L"\" \"" + result + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        double mib = 0;
+        if (CreateProcessW(0, &command[0], 0, 0, FALSE, 0, 0, 0, &startup, &process)) {
+            WaitForSingleObject(process.hProcess, INFINITE);
+            DWORD code = 1;
+            GetExitCodeProcess(process.hProcess, &code);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+            FILE* file = _wfopen(result.c_str(), L"r");
+            if (code != 0 || !file || std::fscanf(file, "%lf", &mib) != 1)
+                fail("the memory run failed");
+            if (file)
+                std::fclose(file);
+        } else {
+            fail("cannot start the memory run");
+        }
+        if (!(fileDigest(source) == expectedDigest(shape, true)))
+            fail("the edited file differs from a plain replacement");
+        DeleteFileW(source.c_str());
+        DeleteFileW(result.c_str());
+        return mib;
+    }
+
+    bool ok() const { return m_ok; }
+
+private:
+    void fail(const char* why)
+    {
+        std::printf("text-replace bench: %s\n", why);
+        m_ok = false;
+    }
+
+    ActionFunction m_replace;
+    std::wstring m_folder;
+    bool m_ok;
+};
+
+// The child of peakOfEdit: one edit, then the growth of the peak working set.
+int memoryRun(ActionFunction replace, const wchar_t* path, const wchar_t* result)
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    const size_t before = counters.WorkingSetSize;
+    if (replaceOnce(replace, path, L"INSTALLDIR") != 0)
+        return 1;
+    FILE* file = _wfopen(result, L"w");
+    if (!file)
+        return 1;
+    std::fprintf(file, "%.1f\n", (PeakWorkingSetBytes() - before) / (1024.0 * 1024.0));
+    std::fclose(file);
+    return 0;
+}
 
 std::wstring tempFolder()
 {
@@ -28,88 +250,40 @@ std::wstring tempFolder()
     CreateDirectoryW(folder.c_str(), 0);
     return folder;
 }
-
-// About 70 bytes a line, "INSTALLDIR" on every tenth one.
-bool generate(const std::wstring& path, unsigned long long& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    std::string chunk;
-    bytes = 0;
-    bool ok = true;
-    char line[128];
-    for (size_t i = 0; i < kLines && ok; ++i) {
-        if (i % 10 == 0)
-            std::snprintf(line, sizeof(line), "  <setting name=\"path%07u\" value=\"INSTALLDIR\\bin\" kind=\"dir\" />\n",
-                          static_cast<unsigned>(i));
-        else
-            std::snprintf(line, sizeof(line), "  <setting name=\"key%07u\" value=\"some ordinary value %07u\" />\n",
-                          static_cast<unsigned>(i), static_cast<unsigned>(i));
-        chunk += line;
-        if (chunk.size() >= (1 << 20) || i + 1 == kLines) {
-            DWORD written = 0;
-            ok = WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &written, 0) && written == chunk.size();
-            bytes += chunk.size();
-            chunk.clear();
-        }
-    }
-    CloseHandle(file);
-    return ok;
-}
 }
 
 int main()
 {
-    HMODULE verrand = LoadLibraryW(L"Verrand.dll");
-    ActionFunction replace = verrand ? reinterpret_cast<ActionFunction>(GetProcAddress(verrand, "LMRXTextReplace")) : 0;
+    const ActionFunction replace = loadAction();
     if (!replace) {
         std::printf("text-replace bench: LMRXTextReplace is missing\n");
         return 1;
     }
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (count == 4 && std::wstring(arguments[1]) == L"--memory")
+        return memoryRun(replace, arguments[2], arguments[3]);
+
     const std::wstring folder = tempFolder();
-    const std::wstring source = folder + L"\\source.xml";
-    const std::wstring copy = folder + L"\\copy.xml";
-    const std::wstring edited = folder + L"\\edited.xml";
+    Bench bench(replace, folder);
     unsigned long long bytes = 0;
-    if (!generate(source, bytes)) {
-        std::printf("text-replace bench: cannot write %s\n", "the generated file");
-        return 1;
-    }
-    const size_t peakBefore = PeakWorkingSetBytes();
-
-    double copySeconds = 0;
-    double replaceSeconds = 0;
-    size_t logLines = 0;
-    int status = 0;
-    for (int run = 0; run < kRuns; ++run) {
-        const double c = SecondsOf([&] { CopyFileW(source.c_str(), copy.c_str(), FALSE); });
-        CopyFileW(source.c_str(), edited.c_str(), FALSE);
-        QuietContext::Values arguments;
-        arguments[L"File"] = edited;
-        arguments[L"SearchWord"] = L"INSTALLDIR";
-        arguments[L"ReplaceWord"] = L"C:\\Program Files\\Example App\\";
-        arguments[L"Attributes"] = L"6";
-        boost::shared_ptr<QuietContext> context(new QuietContext(arguments));
-        const double r = SecondsOf([&] { status = replace(context); });
-        logLines = context->lines;
-        if (run == 0 || c < copySeconds)
-            copySeconds = c;
-        if (run == 0 || r < replaceSeconds)
-            replaceSeconds = r;
-    }
-    const size_t peakAfter = PeakWorkingSetBytes();
-
-    std::printf("text-replace bench: %.1f MB, %u lines, status %d, %u log lines\n", bytes / 1e6,
-                static_cast<unsigned>(kLines), status, static_cast<unsigned>(logLines));
-    ReportFigure("LMRXTextReplace on a 100 MB file", replaceSeconds, "s", "CopyFileW of the same file", copySeconds);
-    ReportValue("LMRXTextReplace throughput", bytes / 1e6 / replaceSeconds, "MB/s");
-    ReportValue("peak memory growth during the runs", (peakAfter - peakBefore) / (1024.0 * 1024.0), "MiB");
+    double lines = 0, linesCopy = 0, oneLine = 0, oneLineCopy = 0, longSearch = 0, shortSearch = 0;
+    bench.timeEdit(ShortLines, L"INSTALLDIR", lines, &linesCopy, bytes);
+    ReportFigure("LMRXTextReplace on a 100 MB file", lines, "s", "CopyFileW of the same file", linesCopy);
+    ReportValue("LMRXTextReplace throughput", bytes / 1e6 / lines, "MB/s");
+    bench.timeEdit(OneLine, L"INSTALLDIR", oneLine, &oneLineCopy, bytes);
+    ReportFigure("LMRXTextReplace on a 100 MB file without a line feed", oneLine, "s", "CopyFileW of the same file",
+                 oneLineCopy);
+    bench.timeEdit(Letters, std::wstring(9999, L'a') + L"b", longSearch, 0, bytes);
+    bench.timeEdit(Letters, std::wstring(9, L'a') + L"b", shortSearch, 0, bytes);
+    ReportFigure("LMRXTextReplace on 20 MB of a, searching 9,999 a and b", longSearch, "s",
+                 "the same, searching 9 a and b", shortSearch);
+    const double linesPeak = bench.peakOfEdit(ShortLines);
+    const double oneLinePeak = bench.peakOfEdit(OneLine);
+    ReportValue("text-replace peak working set, 100 MB of short lines", linesPeak, "MiB");
+    ReportFigure("text-replace peak working set, 100 MB without a line feed", oneLinePeak, "MiB",
+                 "the same for 100 MB of short lines", linesPeak);
     ReportPeakMemory("text-replace bench");
-
-    DeleteFileW(source.c_str());
-    DeleteFileW(copy.c_str());
-    DeleteFileW(edited.c_str());
     RemoveDirectoryW(folder.c_str());
-    return status == 0 ? 0 : 1;
+    return bench.ok() ? 0 : 1;
 }

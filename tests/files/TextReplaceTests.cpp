@@ -173,6 +173,54 @@ TEST_F(TextReplaceTest, UnicodeTextIsReplacedInUtf8)
               edit("\xE2\x82\xAC" "5 \xC3\xA4\xC3\xB6\n", L"\x00e4\x00f6", L"\xd83d\xde00"));
 }
 
+namespace {
+// A text as a UTF-16 file holds it, byte-order mark first.
+std::string utf16File(const std::wstring& text, bool bigEndian)
+{
+    std::string bytes;
+    for (wchar_t unit : L"\xFEFF" + text) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        bytes += bigEndian ? std::string(1, high) + low : std::string(1, low) + high;
+    }
+    return bytes;
+}
+}
+
+TEST_F(TextReplaceTest, Utf16FilesAreEditedInTheirOwnEncoding)
+{
+    // Each line keeps its ending, the last one none; the texts are prepared
+    // and masked as for any file.
+    const std::wstring before = L"path=INSTALLDIR\r\n\xC4 INSTALLDIR+INSTALLDIR\n\r\r\n\xD83D\xDE00INSTALLDIR\r";
+    struct Case {
+        const wchar_t* replacement;
+        const wchar_t* attributes;
+        const wchar_t* written;
+        const wchar_t* shown;
+    } cases[] = {
+        { L"C:\\Program Files\\\xC4pp\\", L"6", L"C:/Program Files/\xC4pp", L"C:/Program Files/\xC4pp" },
+        { L"it's", L"24", L"it&apos;s", L"********" },
+        { L"", L"0", L"", L"" },
+    };
+    for (bool bigEndian : { false, true }) {
+        for (const Case& c : cases) {
+            const std::wstring after = L"path=" + std::wstring(c.written) + L"\r\n\xC4 " + c.written + L"+" + c.written +
+                                       L"\n\r\r\n\xD83D\xDE00" + c.written + L"\r";
+            EXPECT_EQ(utf16File(after, bigEndian),
+                      edit(utf16File(before, bigEndian), L"INSTALLDIR", c.replacement, c.attributes))
+                << bigEndian << " " << Narrow(c.attributes);
+            const std::vector<std::wstring> expected = { kOutputLine, replacedLine(1, L"INSTALLDIR", c.shown),
+                                                         replacedLine(2, L"INSTALLDIR", c.shown),
+                                                         replacedLine(1, L"INSTALLDIR", c.shown) };
+            EXPECT_EQ(expected, context->Texts());
+        }
+        // A search text outside the Basic Multilingual Plane, and an odd last
+        // byte, which no line holds and which stays.
+        EXPECT_EQ(utf16File(L"a-b\n", bigEndian) + "\x01",
+                  edit(utf16File(L"a\xD83D\xDE00" L"b\n", bigEndian) + "\x01", L"\xD83D\xDE00", L"-"));
+    }
+}
+
 TEST_F(TextReplaceTest, LongLinesAndALastLineWithoutLineFeed)
 {
     // The match straddles the reader's 64 KiB chunks.
