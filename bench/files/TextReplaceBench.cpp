@@ -23,6 +23,7 @@
 
 #include "core/IActionContext.h"
 #include "support/BenchReport.h"
+#include "support/Programs.h"
 #include "support/QuietContext.h"
 
 namespace {
@@ -177,37 +178,17 @@ public:
     double peakOfEdit(Shape shape)
     {
         const std::wstring source = m_folder + L"\\memory.txt";
-        const std::wstring result = m_folder + L"\\memory-result.txt";
         unsigned long long bytes = 0;
         if (!write(source, shape, bytes)) {
             fail("cannot write the generated file");
             return 0;
         }
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(0, self, MAX_PATH);
-        std::wstring command = L"\"" + std::wstring(self) + L"\" --memory \"" + source + L"\" \"" + result + L"\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
         double mib = 0;
-        if (CreateProcessW(0, &command[0], 0, 0, FALSE, 0, 0, 0, &startup, &process)) {
-            WaitForSingleObject(process.hProcess, INFINITE);
-            DWORD code = 1;
-            GetExitCodeProcess(process.hProcess, &code);
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-            FILE* file = _wfopen(result.c_str(), L"r");
-            if (code != 0 || !file || std::fscanf(file, "%lf", &mib) != 1)
-                fail("the memory run failed");
-            if (file)
-                std::fclose(file);
-        } else {
-            fail("cannot start the memory run");
-        }
+        if (!RunSelfForResult(L"--memory \"" + source + L"\"", mib))
+            fail("the memory run failed");
         if (!(fileDigest(source) == expectedDigest(shape, true)))
             fail("the edited file differs from a plain replacement");
         DeleteFileW(source.c_str());
-        DeleteFileW(result.c_str());
         return mib;
     }
 
@@ -234,12 +215,7 @@ int memoryRun(ActionFunction replace, const wchar_t* path, const wchar_t* result
     const size_t before = counters.WorkingSetSize;
     if (replaceOnce(replace, path, L"INSTALLDIR") != 0)
         return 1;
-    FILE* file = _wfopen(result, L"w");
-    if (!file)
-        return 1;
-    std::fprintf(file, "%.1f\n", (PeakWorkingSetBytes() - before) / (1024.0 * 1024.0));
-    std::fclose(file);
-    return 0;
+    return WriteResult(result, (PeakWorkingSetBytes() - before) / (1024.0 * 1024.0)) ? 0 : 1;
 }
 
 std::wstring tempFolder()

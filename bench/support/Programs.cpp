@@ -1,5 +1,7 @@
 #include "Programs.h"
 
+#include <cstdio>
+
 std::wstring ProgramFolder()
 {
     wchar_t path[MAX_PATH];
@@ -19,4 +21,29 @@ DWORD RunProgram(std::wstring commandLine)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;
+}
+
+bool RunSelfForResult(const std::wstring& arguments, double& result)
+{
+    wchar_t self[MAX_PATH];
+    const std::wstring program(self, GetModuleFileNameW(0, self, MAX_PATH));
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring resultFile = std::wstring(folder) + L"bench-result-" + std::to_wstring(GetCurrentProcessId());
+    bool ok = RunProgram(L"\"" + program + L"\" " + arguments + L" \"" + resultFile + L"\"") == 0;
+    FILE* file = _wfopen(resultFile.c_str(), L"r");
+    ok = ok && file && std::fscanf(file, "%lf", &result) == 1;
+    if (file)
+        std::fclose(file);
+    DeleteFileW(resultFile.c_str());
+    return ok;
+}
+
+bool WriteResult(const wchar_t* resultFile, double result)
+{
+    FILE* file = _wfopen(resultFile, L"w");
+    if (!file)
+        return false;
+    const bool written = std::fprintf(file, "%.1f\n", result) > 0;
+    return std::fclose(file) == 0 && written;
 }

@@ -18,6 +18,7 @@
 
 #include "PocoWrapper/String.h"
 #include "support/BenchReport.h"
+#include "support/Programs.h"
 #include "uitext/BasicStringLibrary.h"
 #include "uitext/StringFormatter.h"
 #include "uitext/UiTextMap.h"
@@ -94,8 +95,8 @@ std::wstring temporaryFile(const wchar_t* name)
 }
 
 // The child of the memory row: one load, then the growth of the peak
-// working set over the working set before it, in MiB, into the result file.
-int memoryRun(const wchar_t* path, const wchar_t* result, int expected)
+// working set over the working set before it, in MiB.
+int memoryRun(const wchar_t* path, int expected, const wchar_t* result)
 {
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof(counters);
@@ -105,44 +106,19 @@ int memoryRun(const wchar_t* path, const wchar_t* result, int expected)
     const double mib = (PeakWorkingSetBytes() - before) / (1024.0 * 1024.0);
     if (!strings || !holdsEveryString(*strings, expected))
         return 1;
-    FILE* file = _wfopen(result, L"w");
-    if (!file)
-        return 1;
-    std::fprintf(file, "%.1f\n", mib);
-    std::fclose(file);
-    return 0;
+    return WriteResult(result, mib) ? 0 : 1;
 }
 
 // The peak working set of loading a 10 MB file, in a process of its own.
 bool largeFilePeak(double& peak, double& fileMiB)
 {
     const std::wstring path = temporaryFile(L"uitext-bench-large.uitext");
-    const std::wstring result = temporaryFile(L"uitext-bench-large.txt");
     int strings = 0;
     const std::string text = uitextFile(0, kLargeFile, strings);
     std::ofstream(path.c_str(), std::ios::binary) << text;
     fileMiB = text.size() / (1024.0 * 1024.0);
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(0, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" --memory \"" + path + L"\" \"" + result + L"\" " +
-                           std::to_wstring(strings);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    bool ok = false;
-    if (CreateProcessW(0, &command[0], 0, 0, FALSE, 0, 0, 0, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD code = 1;
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        FILE* file = _wfopen(result.c_str(), L"r");
-        ok = code == 0 && file && std::fscanf(file, "%lf", &peak) == 1;
-        if (file)
-            std::fclose(file);
-    }
+    const bool ok = RunSelfForResult(L"--memory \"" + path + L"\" " + std::to_wstring(strings), peak);
     DeleteFileW(path.c_str());
-    DeleteFileW(result.c_str());
     return ok;
 }
 }
@@ -152,7 +128,7 @@ int main()
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     if (count == 5 && std::wstring(arguments[1]) == L"--memory")
-        return memoryRun(arguments[2], arguments[3], std::stoi(arguments[4]));
+        return memoryRun(arguments[2], std::stoi(arguments[3]), arguments[4]);
 
     const std::wstring path = temporaryFile(L"uitext-bench.uitext");
     int strings = 0;
