@@ -18,7 +18,8 @@ function(verrand_custom_action_dll target)
     set(def "LIBRARY ${target}.dll\nEXPORTS\n")
     foreach(name IN LISTS DLL_ACTIONS)
         string(APPEND source "VERRAND_CUSTOM_ACTION(${name})\n")
-        string(APPEND def "    ${name}=VerrandCustomAction_${name}@4\n")
+        verrand_stdcall_symbol(symbol VerrandCustomAction_${name} 4)
+        string(APPEND def "    ${name}=${symbol}\n")
     endforeach()
     file(GENERATE OUTPUT "${generated}.actions.cpp" CONTENT "${source}")
     file(GENERATE OUTPUT "${generated}.def" CONTENT "${def}")
@@ -33,7 +34,7 @@ function(verrand_custom_action_dll target)
     endforeach()
     string(REPLACE ";" "," archiveList "${archives}")
     add_custom_command(OUTPUT "${generated}.imports.cpp"
-        COMMAND "${CMAKE_COMMAND}" -DNM=${CMAKE_NM} -DARCHIVES=${archiveList} -DOUTPUT=${generated}.imports.cpp
+        COMMAND "${CMAKE_COMMAND}" -DNM=${CMAKE_NM} -DPOINTER_SIZE=${CMAKE_SIZEOF_VOID_P} -DARCHIVES=${archiveList} -DOUTPUT=${generated}.imports.cpp
                 -P "${CMAKE_SOURCE_DIR}/cmake/ImportShims.cmake"
         DEPENDS ${archives} "${CMAKE_SOURCE_DIR}/cmake/ImportShims.cmake" VERBATIM)
     add_custom_target(${target}_archives DEPENDS ${archives} "${generated}.imports.cpp")

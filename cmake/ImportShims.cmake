@@ -2,7 +2,7 @@
 # function or object in ARCHIVES (comma-separated; Poco's headers declare its
 # API dllimport under mingw) the pointer slot the reference reads, holding
 # the address of the definition that a static library links in. NM is the
-# cross nm.
+# cross nm; POINTER_SIZE is 4 or 8.
 string(REPLACE "," ";" archives "${ARCHIVES}")
 set(symbols)
 foreach(archive IN LISTS archives)
@@ -10,15 +10,21 @@ foreach(archive IN LISTS archives)
     if(NOT result EQUAL 0)
         message(FATAL_ERROR "nm could not read ${archive}")
     endif()
-    string(REGEX MATCHALL "__imp___Z[A-Za-z0-9_$@.]*" found "${listing}")
+    # 32-bit symbols carry a leading underscore (__imp___Z...), 64-bit ones not.
+    string(REGEX MATCHALL "__imp__?_Z[A-Za-z0-9_$@.]*" found "${listing}")
     list(APPEND symbols ${found})
 endforeach()
 list(SORT symbols)
 list(REMOVE_DUPLICATES symbols)
-set(text "// Generated: import slots for C++ symbols linked statically.\nasm(\".section .rdata,\\\"dr\\\"\\n\"\n    \".align 4\\n\"\n")
+if(POINTER_SIZE EQUAL 8)
+    set(slot .quad)
+else()
+    set(slot .long)
+endif()
+set(text "// Generated: import slots for C++ symbols linked statically.\nasm(\".section .rdata,\\\"dr\\\"\\n\"\n    \".align ${POINTER_SIZE}\\n\"\n")
 foreach(symbol IN LISTS symbols)
     string(REGEX REPLACE "^__imp_" "" target "${symbol}")
-    string(APPEND text "    \".globl ${symbol}\\n${symbol}: .long ${target}\\n\"\n")
+    string(APPEND text "    \".globl ${symbol}\\n${symbol}: ${slot} ${target}\\n\"\n")
 endforeach()
 string(APPEND text "    \".text\\n\");\n")
 file(WRITE "${OUTPUT}.new" "${text}")

@@ -13,11 +13,23 @@ function(verrand_action_names out)
     set(${out} "${names}" PARENT_SCOPE)
 endfunction()
 
+# How the linker names a __stdcall function taking BYTES bytes of arguments:
+# Name@BYTES on 32-bit Windows; 64-bit Windows has one calling convention and
+# no decoration.
+function(verrand_stdcall_symbol out name bytes)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(${out} "${name}@${bytes}" PARENT_SCOPE)
+    else()
+        set(${out} "${name}" PARENT_SCOPE)
+    endif()
+endfunction()
+
 # A .def file exporting each __stdcall action under its plain name.
 function(verrand_def_file path library)
     set(text "LIBRARY ${library}.dll\nEXPORTS\n")
     foreach(name IN LISTS ARGN)
-        string(APPEND text "    ${name}=${name}@8\n")
+        verrand_stdcall_symbol(symbol ${name} 8)
+        string(APPEND text "    ${name}=${symbol}\n")
     endforeach()
     file(GENERATE OUTPUT "${path}" CONTENT "${text}")
 endfunction()
@@ -33,7 +45,12 @@ endfunction()
 # The mingw runtime and Poco next to the binaries in dist/.
 function(verrand_copy_runtime)
     set(files "${VERRAND_DEPS}/poco/bin/libPocoFoundation.dll")
-    foreach(dll libstdc++-6.dll libgcc_s_dw2-1.dll libwinpthread-1.dll)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(gcc_runtime libgcc_s_dw2-1.dll)
+    else()
+        set(gcc_runtime libgcc_s_seh-1.dll)
+    endif()
+    foreach(dll libstdc++-6.dll ${gcc_runtime} libwinpthread-1.dll)
         execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                         OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
         if(NOT EXISTS "${found}")

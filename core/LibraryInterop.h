@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 #include <boost/shared_ptr.hpp>
 
 #include "Export.h"
@@ -20,7 +22,8 @@ public:
     MOSSEL_API virtual Function GetFunction(const wchar_t* name);
 
 private:
-    unsigned long m_module;
+    // The module handle; pointer-sized, so a 64-bit build keeps it whole.
+    std::uintptr_t m_module;
     boost::shared_ptr<ILogger> m_logger;
     CMsiLogMessage m_message;
 };

@@ -5,14 +5,24 @@
 # when its result is already there.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The argument names the Windows architecture to build the dependencies for:
+# i686 (the default; the product) or x86_64 (the build the tests run on a
+# machine that cannot start 32-bit programs), which gets a folder of its own.
+arch=${1:-i686}
+case "$arch" in
+  i686) ;;
+  x86_64) ;;
+  *) echo "deps.sh: unknown architecture $arch (i686 or x86_64)" >&2; exit 2 ;;
+esac
 # VERRAND_DEPS lets several work trees share one dependency cache.
 deps=${VERRAND_DEPS:-$top/.deps}
+[ "$arch" = i686 ] || deps=$deps/$arch
 mkdir -p "$deps"
 
 need_apt=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 # The 64-bit C compiler builds the 64-bit copy of a test probe program.
-packages=(wine wine64 wine32:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix cmake ninja-build make
+packages=(wine wine64 wine32:i386 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build make
           libboost-dev librapidxml-dev googletest nlohmann-json3-dev wixl msitools
           dpkg-dev xz-utils python3)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -45,9 +55,9 @@ jobs=${VERRAND_JOBS:-2}
 # gets a folder of lower-case links (and the header-only libraries below).
 mkdir -p "$deps/include"
 for h in Winsock2.h WinSock2.h Iphlpapi.h IPHlpApi.h WS2tcpip.h Ws2tcpip.h; do
-  ln -sf "/usr/i686-w64-mingw32/include/$(echo "$h" | tr 'A-Z' 'a-z')" "$deps/include/$h"
+  ln -sf "/usr/$arch-w64-mingw32/include/$(echo "$h" | tr 'A-Z' 'a-z')" "$deps/include/$h"
 done
-toolchain=$top/cmake/mingw-i686.cmake
+toolchain=$top/cmake/mingw-$arch.cmake
 
 # Builds Poco Foundation from Debian's source with the mingw toolchain:
 # only Foundation, into $deps/<name> (source in <name>-src, build in
@@ -66,7 +76,7 @@ build_poco() {
   cmake -S "$deps/$name-src/tree" -B "$deps/$name-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$deps/$name" -DBUILD_SHARED_LIBS="$shared" \
-    -DCMAKE_MC_COMPILER=/usr/bin/i686-w64-mingw32-windmc \
+    -DCMAKE_MC_COMPILER="/usr/bin/$arch-w64-mingw32-windmc" \
     -DCMAKE_CXX_FLAGS="-I$inc" -DCMAKE_C_FLAGS="-I$inc" \
     -DENABLE_FOUNDATION=ON -DENABLE_XML=OFF -DENABLE_JSON=OFF -DENABLE_NET=OFF \
     -DENABLE_NETSSL=OFF -DENABLE_CRYPTO=OFF -DENABLE_JWT=OFF -DENABLE_DATA=OFF \
@@ -83,7 +93,7 @@ build_poco() {
 
 # Poco Foundation as a DLL.
 if [ ! -f "$deps/poco/bin/libPocoFoundation.dll" ]; then
-  echo "== building Poco Foundation for mingw i686"
+  echo "== building Poco Foundation for mingw $arch"
   build_poco poco ON
 fi
 
@@ -97,11 +107,11 @@ fi
 # shared build's folder still holds them, else compiled again.
 poco_objects=$deps/poco-build/Foundation/CMakeFiles/Foundation.dir
 if [ ! -f "$deps/poco-static/lib/libPocoFoundation.a" ]; then
-  echo "== building Poco Foundation for mingw i686 (static)"
+  echo "== building Poco Foundation for mingw $arch (static)"
   if [ -f "$poco_objects/src/Logger.cpp.obj" ]; then
     rm -rf "$deps/poco-static"
     mkdir -p "$deps/poco-static/lib"
-    find "$poco_objects" -name '*.obj' | sort | xargs i686-w64-mingw32-ar rcs "$deps/poco-static/lib/libPocoFoundation.a"
+    find "$poco_objects" -name '*.obj' | sort | xargs "$arch-w64-mingw32-ar" rcs "$deps/poco-static/lib/libPocoFoundation.a"
   else
     build_poco poco-static OFF
   fi
@@ -109,7 +119,7 @@ fi
 
 # GoogleTest from Debian's sources.
 if [ ! -f "$deps/gtest/lib/libgtest.a" ]; then
-  echo "== building GoogleTest for mingw i686"
+  echo "== building GoogleTest for mingw $arch"
   rm -rf "$deps/gtest-build"
   cmake -S /usr/src/googletest -B "$deps/gtest-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \

@@ -30,7 +30,7 @@ bool CLibraryInterop::SetFile(const wchar_t* path)
         SetLastError(error);
         return false;
     }
-    m_module = reinterpret_cast<unsigned long>(module);
+    m_module = reinterpret_cast<std::uintptr_t>(module);
     return true;
 }
 

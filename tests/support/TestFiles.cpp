@@ -218,3 +218,9 @@ void RegRemoveTree(HKEY root, const std::wstring& key, REGSAM view)
     else
         RegDeleteKeyW(root, key.c_str());
 }
+
+bool RunsUnderWow64()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}

@@ -42,3 +42,12 @@ std::wstring RegGetText(HKEY root, const std::wstring& key, const std::wstring& 
 void RegRemoveTree(HKEY root, const std::wstring& key, REGSAM view = 0);
 
 std::string Narrow(const std::wstring& text);
+
+// True in a 32-bit process on 64-bit Windows. The product is 32-bit; what
+// only such a process sees (registry views that differ, the redirected
+// system folder) is skipped where the tests run as a 64-bit build, on a
+// machine that cannot start 32-bit programs.
+bool RunsUnderWow64();
+#define SKIP_UNLESS_WOW64()                                                                 \
+    if (!RunsUnderWow64())                                                                  \
+    GTEST_SKIP() << "needs a 32-bit process under WOW64; this is a 64-bit build of the tests"
