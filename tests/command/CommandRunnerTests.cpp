@@ -295,6 +295,7 @@ private:
 
 TEST_F(CommandRunnerTest, RedirectionOffStartsTheNativeProgram)
 {
+    SKIP_UNLESS_WOW64();
     SystemFolderProbes probes;
     const std::wstring bits = temp.file(L"bits");
     const std::wstring command = Quoted(probes.command()) + L" --bits " + Quoted(bits);

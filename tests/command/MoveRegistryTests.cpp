@@ -12,7 +12,13 @@ const wchar_t* const kHive = L"HKEY_LOCAL_MACHINE\\Software\\VerrandMoveTest";
 
 class MoveRegistryTest : public ::testing::Test {
 protected:
-    void SetUp() { clean(); }
+    // The cases write the source in the 32-bit view, the view of a 32-bit
+    // process's default access.
+    void SetUp()
+    {
+        SKIP_UNLESS_WOW64();
+        clean();
+    }
     void TearDown() { clean(); }
     void clean()
     {

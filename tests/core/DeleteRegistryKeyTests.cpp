@@ -86,6 +86,7 @@ TEST_F(DeleteRegistryKeyTest, CurrentUserRootReachesItsOwnHive)
 
 TEST_F(DeleteRegistryKeyTest, WorksInTheProcessDefaultView)
 {
+    SKIP_UNLESS_WOW64();
     // A 32-bit process under WOW64 touches the redirected key.
     RegSetText(HKEY_LOCAL_MACHINE, kKey, L"Setting", L"x", KEY_WOW64_64KEY);
     RegSetText(HKEY_LOCAL_MACHINE, kKey, L"Setting", L"x", KEY_WOW64_32KEY);

@@ -67,6 +67,7 @@ protected:
 
 TEST_F(InstallRegistryTest, OpensFullPathsByLongAndShortRootNamesInTheChosenView)
 {
+    SKIP_UNLESS_WOW64();
     CInstallRegistry reg;
     CString value;
     ASSERT_TRUE(reg.OpenKey(CString(L"HKEY_LOCAL_MACHINE\\") + kKey, KEY_READ));
@@ -90,6 +91,7 @@ TEST_F(InstallRegistryTest, OpensFullPathsByLongAndShortRootNamesInTheChosenView
 
 TEST_F(InstallRegistryTest, ValuesRoundTripWithTheirTypes)
 {
+    SKIP_UNLESS_WOW64();
     CInstallRegistry reg;
     ASSERT_TRUE(reg.OpenKey(CString(L"HKLM\\") + kKey, KEY_ALL_ACCESS));
 

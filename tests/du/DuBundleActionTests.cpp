@@ -51,7 +51,8 @@ protected:
 
     std::wstring installLog() const { return logs.file(L"InstallDU-core.log"); }
     std::wstring uninstallLog() const { return logs.file(L"UninstallDU-core.log"); }
-    std::wstring machinePayload() const { return KnownFolder(CSIDL_PROGRAM_FILES) + MachinePayload; }
+    // The package is 32-bit: its files go to the 32-bit program files folder.
+    std::wstring machinePayload() const { return KnownFolder(CSIDL_PROGRAM_FILESX86) + MachinePayload; }
 
     ScopedTempDir logs;
     RecordingContextPtr context;

@@ -51,7 +51,13 @@ private:
 
 class RegistryFaultTest : public ::testing::Test {
 protected:
-    void SetUp() { clean(); }
+    // The cases write the source in the 32-bit view, the view of a 32-bit
+    // process's default access.
+    void SetUp()
+    {
+        SKIP_UNLESS_WOW64();
+        clean();
+    }
     void TearDown() { clean(); }
     void clean()
     {

@@ -2,8 +2,9 @@
 # verrand-host from a Linux shell, through scripts/host: output formats, exit
 # statuses and usage errors.
 set -u
-top=$1 build=$2
+top=$1
 source "$top/scripts/lib.sh"
+build=$2
 wine_env
 mkdir -p "$build/wine/runs"
 export WINEPREFIX=$(mktemp -d "$build/wine/runs/host_cli.XXXXXX")

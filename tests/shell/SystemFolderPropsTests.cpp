@@ -116,9 +116,7 @@ TEST(SetWindowsSystemFolderProps, FolderValuesEndWithExactlyOneBackslash)
 
 TEST(SetWindowsSystemFolderProps, SystemFolderIsThe32BitOneUnderWow64)
 {
-    BOOL wow64 = FALSE;
-    IsWow64Process(GetCurrentProcess(), &wow64);
-    ASSERT_TRUE(wow64) << "the test suite runs as a 32-bit program on 64-bit Windows";
+    SKIP_UNLESS_WOW64();
 
     RecordingContextPtr context = run(L"");
     EXPECT_EQ(L"c:\\windows\\syswow64\\", lower(property(*context, L"SystemFolder")));
