@@ -8,6 +8,7 @@
 
 #include "RobustnessHarness.h"
 #include "actions/shell/NormalizePath.h"
+#include "core/PathRules.h"
 #include "support/ActionLibrary.h"
 #include "support/InputMutator.h"
 #include "support/RecordingContext.h"
@@ -182,6 +183,17 @@ TEST(NormalizePathRobustness, CreateShortcutExportSavesWhereTheNormalisedPathSay
         const std::wstring normalised = ToBackslashForm(NormalizePath(link));
         const std::vector<LogLine>& lines = context->lines;
         ASSERT_FALSE(lines.empty());
+        // A path Windows would read as another (a piece ending in a dot or a
+        // blank, a device name) is refused before anything is made.
+        const PathProblem problem = CheckTarget(normalised);
+        if (problem != PathAcceptable) {
+            ASSERT_EQ(1, status);
+            ASSERT_EQ(1u, lines.size());
+            ASSERT_TRUE(lines.front().text == PathRefusal(L"linkFullPath", normalised, problem))
+                << Shown(lines.front().text);
+            ASSERT_FALSE(PathExists(normalised));
+            continue;
+        }
         ASSERT_TRUE(lines.front().text == L"Creating link, location:  " + normalised) << Shown(lines.front().text);
         if (status == 0) {
             ASSERT_TRUE(lines.back().text == L"Saving shortcut file. Path = " + normalised);

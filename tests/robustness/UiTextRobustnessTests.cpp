@@ -190,8 +190,10 @@ TEST_F(UiTextRobustness, ShapedFilesLoadOrSayWhy)
 TEST_F(UiTextRobustness, TranslateStringExportReportsTheFileAndStillTranslates)
 {
     // Let Verrand.dll's own install-log facade write its one-time warning
-    // before anything is recorded.
-    CallAction("TranslateString", RecordingContext::Create());
+    // before anything is recorded: a call that reaches the loader (an empty
+    // file argument is refused before it).
+    CallAction("TranslateString", RecordingContext::Create({ { L"UITextFile", file + L".missing" },
+                                                             { L"LangCode", L"en" } }));
     InputMutator mutator(kUiTextSeeds, 0x0172u, kUiTextAlphabet);
     for (std::size_t i = 0; i < 300; ++i) {
         BeginInput(Target::UiTextThroughDll, i);
