@@ -1,13 +1,4 @@
-# Cross-compiling for 64-bit Windows with mingw-w64 (posix threads): the
-# build the tests run on a machine that cannot start 32-bit programs.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_MC_COMPILER x86_64-w64-mingw32-windmc)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Cross-compiling for 64-bit Windows: the build the tests run on a machine
+# that cannot start 32-bit programs.
+set(VERRAND_MINGW_ARCH x86_64)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake")
