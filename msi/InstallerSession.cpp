@@ -21,11 +21,15 @@ UINT readSized(std::wstring& text, std::vector<wchar_t>::size_type guess, Read r
         return result;
     }
 }
+
+// Large enough for most CustomActionData values: a value that does not fit
+// costs a second call into the installer process.
+const std::vector<wchar_t>::size_type PropertyGuess = 2048;
 }
 
 UINT ReadInstallerProperty(MSIHANDLE install, const std::wstring& name, std::wstring& value)
 {
-    return readSized(value, 256, [&](wchar_t* buffer, DWORD* size) {
+    return readSized(value, PropertyGuess, [&](wchar_t* buffer, DWORD* size) {
         return MsiGetPropertyW(install, name.c_str(), buffer, size);
     });
 }

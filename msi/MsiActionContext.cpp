@@ -7,9 +7,9 @@ std::wstring InstallerLogLine(const std::wstring& action, int level, const std::
     return L"Verrand " + action + L" level " + std::to_wstring(level) + L": " + text;
 }
 
-MsiActionContext::MsiActionContext(MSIHANDLE install, const std::wstring& action, bool fromScript,
+MsiActionContext::MsiActionContext(MSIHANDLE install, const std::wstring& action,
                                    const CustomActionArguments& arguments)
-    : m_install(install), m_action(action), m_fromScript(fromScript), m_arguments(arguments)
+    : m_install(install), m_action(action), m_mode(ModeUnknown), m_arguments(arguments)
 {
 }
 
@@ -18,7 +18,7 @@ boost::shared_ptr<MsiActionContext> MsiActionContext::Create(MSIHANDLE install, 
     std::wstring data;
     const UINT result = ReadInstallerProperty(install, L"CustomActionData", data);
     boost::shared_ptr<MsiActionContext> context(
-        new MsiActionContext(install, action, RunsFromInstallScript(install), ParseCustomActionData(data)));
+        new MsiActionContext(install, action, ParseCustomActionData(data)));
     if (result != ERROR_SUCCESS)
         context->Log(LogLevelError, L"Couldn't read CustomActionData (error " + std::to_wstring(result) + L")");
     return context;
@@ -51,7 +51,7 @@ boost::shared_ptr<std::wstring> MsiActionContext::GetArg(const std::wstring& nam
 
 void MsiActionContext::SetProperty(const std::wstring& name, const std::wstring& value)
 {
-    if (m_fromScript) {
+    if (fromScript()) {
         Log(LogLevelInfo, L"Property " + name + L" = " + value +
                               L" not kept: a deferred, rollback or commit action cannot set properties");
         return;
@@ -59,6 +59,13 @@ void MsiActionContext::SetProperty(const std::wstring& name, const std::wstring&
     const UINT result = MsiSetPropertyW(m_install, name.c_str(), value.c_str());
     if (result != ERROR_SUCCESS)
         Log(LogLevelError, L"Couldn't set property " + name + L" (error " + std::to_wstring(result) + L")");
+}
+
+bool MsiActionContext::fromScript()
+{
+    if (m_mode == ModeUnknown)
+        m_mode = RunsFromInstallScript(m_install) ? ModeScript : ModeImmediate;
+    return m_mode == ModeScript;
 }
 
 std::wstring MsiActionContext::FormatString(const std::wstring& text, const std::wstring&)

@@ -16,12 +16,10 @@ std::wstring InstallerLogLine(const std::wstring& action, int level, const std::
 
 class MsiActionContext : public ActionContextBase {
 public:
-    // fromScript: the action runs deferred, as rollback or as commit.
-    MsiActionContext(MSIHANDLE install, const std::wstring& action, bool fromScript,
-                     const CustomActionArguments& arguments);
+    MsiActionContext(MSIHANDLE install, const std::wstring& action, const CustomActionArguments& arguments);
     virtual ~MsiActionContext() {}
 
-    // Reads the session's mode and its CustomActionData.
+    // Reads the session's CustomActionData.
     static boost::shared_ptr<MsiActionContext> Create(MSIHANDLE install, const std::wstring& action);
 
     // A line at any level goes to the log as an information message: an
@@ -39,8 +37,14 @@ public:
     void LogInstallLogLine(const std::wstring& line);
 
 private:
+    // True when the action runs deferred, as rollback or as commit. Asked
+    // once, when first needed: every question is a call into the installer
+    // process, and most actions never set a property.
+    bool fromScript();
+
+    enum RunMode { ModeUnknown, ModeImmediate, ModeScript };
     MSIHANDLE m_install;
     std::wstring m_action;
-    bool m_fromScript;
+    RunMode m_mode;
     CustomActionArguments m_arguments;
 };
