@@ -20,14 +20,11 @@ function(verrand_custom_action_dll target)
     cmake_parse_arguments(PARSE_ARGV 1 DLL "" "" "ACTIONS;ARCHIVES;LIBRARIES")
     set(generated "${CMAKE_CURRENT_BINARY_DIR}/${target}")
     set(source "// Generated: one custom-action entry per action.\n#include \"msi/CustomActionEntry.h\"\n\n")
-    set(def "LIBRARY ${target}.dll\nEXPORTS\n")
     foreach(name IN LISTS DLL_ACTIONS)
         string(APPEND source "VERRAND_CUSTOM_ACTION(${name})\n")
-        verrand_stdcall_symbol(symbol VerrandCustomAction_${name} 4)
-        string(APPEND def "    ${name}=${symbol}\n")
     endforeach()
     file(GENERATE OUTPUT "${generated}.actions.cpp" CONTENT "${source}")
-    file(GENERATE OUTPUT "${generated}.def" CONTENT "${def}")
+    verrand_def_file("${generated}.def" ${target} ENTRY "VerrandCustomAction_<name>" BYTES 4 ${DLL_ACTIONS})
 
     set(archives)
     foreach(archive IN LISTS DLL_ARCHIVES)
@@ -46,10 +43,15 @@ function(verrand_custom_action_dll target)
 
     add_library(${target} SHARED "${generated}.actions.cpp" "${generated}.imports.cpp" "${generated}.def")
     add_dependencies(${target} ${target}_archives)
-    target_link_options(${target} PRIVATE -static -s -Wl,--file-alignment=4096)
+    verrand_custom_action_link_options(${target})
     target_link_libraries(${target} PRIVATE
         -Wl,--whole-archive ${archives} -Wl,--no-whole-archive ${DLL_LIBRARIES})
     set_target_properties(${target} PROPERTIES PREFIX "" LINK_DEPENDS "${archives}")
+endfunction()
+
+# How every custom-action DLL is linked: alone, stripped, page-aligned.
+function(verrand_custom_action_link_options target)
+    target_link_options(${target} PRIVATE -static -s -Wl,--file-alignment=4096)
 endfunction()
 
 # NAME: an import library for the system DLL that loads it when one of

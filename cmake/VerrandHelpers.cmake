@@ -24,11 +24,22 @@ function(verrand_stdcall_symbol out name bytes)
     endif()
 endfunction()
 
-# A .def file exporting each __stdcall action under its plain name.
+# A .def file exporting each __stdcall action of the remaining arguments
+# under its plain name. By default an action is its own function, taking 8
+# bytes of arguments; ENTRY names the function instead (<name> stands for
+# the action's name) and BYTES the size of its arguments.
 function(verrand_def_file path library)
+    cmake_parse_arguments(PARSE_ARGV 2 DEF "" "ENTRY;BYTES" "")
+    if(NOT DEFINED DEF_ENTRY)
+        set(DEF_ENTRY "<name>")
+    endif()
+    if(NOT DEFINED DEF_BYTES)
+        set(DEF_BYTES 8)
+    endif()
     set(text "LIBRARY ${library}.dll\nEXPORTS\n")
-    foreach(name IN LISTS ARGN)
-        verrand_stdcall_symbol(symbol ${name} 8)
+    foreach(name IN LISTS DEF_UNPARSED_ARGUMENTS)
+        string(REPLACE "<name>" "${name}" function "${DEF_ENTRY}")
+        verrand_stdcall_symbol(symbol ${function} ${DEF_BYTES})
         string(APPEND text "    ${name}=${symbol}\n")
     endforeach()
     file(GENERATE OUTPUT "${path}" CONTENT "${text}")
