@@ -25,13 +25,13 @@ BasicStringLibrary::BasicStringLibrary(const std::wstring& uiTextPath, const std
     m_name = PocoWrapper::toWide(PocoWrapper::Path(uiTextPath).getFileName());
 }
 
-const std::wstring* BasicStringLibrary::lookUp(const std::wstring& id)
+const std::wstring* BasicStringLibrary::Find(const wchar_t* id, std::size_t length)
 {
     if (!m_strings) {
         InstallLog::Warn(L"BasicStringLib: UI text not loaded.");
         return 0;
     }
-    m_key = id;
+    m_key.assign(id, length);
     PocoWrapper::lowerInPlace(m_key);
     const StringMap::const_iterator found = m_strings->find(m_key);
     return found == m_strings->end() ? 0 : &found->second;
@@ -39,7 +39,7 @@ const std::wstring* BasicStringLibrary::lookUp(const std::wstring& id)
 
 bool BasicStringLibrary::FindString(const std::wstring& id, std::wstring& text)
 {
-    const std::wstring* found = lookUp(id);
+    const std::wstring* found = Find(id.data(), id.size());
     if (!found) {
         text.clear();
         return false;
@@ -50,7 +50,7 @@ bool BasicStringLibrary::FindString(const std::wstring& id, std::wstring& text)
 
 bool BasicStringLibrary::HasString(const std::wstring& id)
 {
-    return lookUp(id) != 0;
+    return Find(id.data(), id.size()) != 0;
 }
 
 std::wstring BasicStringLibrary::GetLibraryName(const std::wstring& id)

@@ -17,10 +17,12 @@ public:
     bool HasString(const std::wstring& id);
     std::wstring GetLibraryName(const std::wstring& id);
 
+    // The text stored for the identifier of `length` units at `id` (looked
+    // up by its folded form), or null; warns when no strings were loaded.
+    // FindString's lookup, without a copy of the identifier or the text.
+    const std::wstring* Find(const wchar_t* id, std::size_t length);
+
 private:
-    // The text stored for id (looked up by its folded form), or null; warns
-    // when no strings were loaded.
-    const std::wstring* lookUp(const std::wstring& id);
 
     boost::shared_ptr<StringMap> m_strings;
     std::wstring m_key; // the folded identifier of the last lookup

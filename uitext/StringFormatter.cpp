@@ -1,10 +1,21 @@
 #include "StringFormatter.h"
 
-#include <deque>
+#include <algorithm>
+#include <cstring>
+#include <typeinfo>
 
+#include "BasicStringLibrary.h"
 #include "log/InstallLog.h"
 
 namespace {
+const wchar_t kIdentifierDelimiter = L'#';
+
+bool isStringIdentifierChar(wchar_t ch)
+{
+    return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z') || (ch >= L'0' && ch <= L'9') || ch == L'.' ||
+           ch == L'_' || ch == L' ';
+}
+
 // Identifiers between '#' characters, resolved case-insensitively from one
 // string library.
 class StringLookupMechanism : public IParamLookupMechanism {
@@ -19,58 +30,150 @@ public:
             libraryName = m_library->GetLibraryName(id);
         return found;
     }
-    wchar_t IdentifierStart() { return L'#'; }
-    wchar_t IdentifierEnd() { return L'#'; }
+    wchar_t IdentifierStart() { return kIdentifierDelimiter; }
+    wchar_t IdentifierEnd() { return kIdentifierDelimiter; }
     std::wstring NotFoundText(const std::wstring& token) { return token; }
-    bool IsIdentifierChar(const wchar_t& ch)
-    {
-        return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z') || (ch >= L'0' && ch <= L'9') || ch == L'.' ||
-               ch == L'_' || ch == L' ';
-    }
+    bool IsIdentifierChar(const wchar_t& ch) { return isStringIdentifierChar(ch); }
 
 private:
     boost::shared_ptr<IStringLibrary> m_library;
 };
 
-// One formatting call. Every level of the recursion appends to the same
-// result, so its length is known when an identifier's text has been put in.
-class Formatting {
+// The text one formatting call builds. It stays in a buffer of its own
+// while it is short, as nearly every translated text is, so that the call
+// allocates only the string it returns.
+class ResultText {
 public:
-    explicit Formatting(IParamLookupMechanism& mechanism)
-        : m_mechanism(mechanism), m_level(0), m_lookups(0), m_capped(false)
-    {
-    }
+    ResultText() : m_size(0), m_spilled(false) {}
 
-    void append(const std::wstring& text, int depth);
-    const std::wstring& result() const { return m_result; }
+    std::size_t size() const { return m_spilled ? m_spill.size() : m_size; }
+
+    void append(const wchar_t* data, std::size_t count)
+    {
+        if (!m_spilled && count <= kInline - m_size) {
+            std::memcpy(m_inline + m_size, data, count * sizeof(wchar_t));
+            m_size += count;
+            return;
+        }
+        spill(count);
+        m_spill.append(data, count);
+    }
+    // The units of text from pos on, at most count of them.
+    void append(const std::wstring& text, std::size_t pos, std::size_t count = std::wstring::npos)
+    {
+        append(text.data() + pos, std::min(count, text.size() - pos));
+    }
+    void append(wchar_t unit) { append(&unit, 1); }
+    void shrink(std::size_t size)
+    {
+        if (m_spilled)
+            m_spill.resize(size);
+        else
+            m_size = size;
+    }
+    std::wstring take() { return m_spilled ? std::move(m_spill) : std::wstring(m_inline, m_size); }
 
 private:
-    void appendIdentifier(const std::wstring& text, std::wstring::size_type start, std::wstring::size_type end,
-                          int depth);
+    static const std::size_t kInline = 1024;
 
-    struct Buffers {
+    void spill(std::size_t more)
+    {
+        if (m_spilled)
+            return;
+        m_spill.reserve(std::max(2 * kInline, m_size + more));
+        m_spill.assign(m_inline, m_size);
+        m_spilled = true;
+    }
+
+    wchar_t m_inline[kInline];
+    std::size_t m_size;
+    bool m_spilled;
+    std::wstring m_spill;
+};
+
+// Lookups through a mechanism's virtual operations. The texts found are
+// copied into buffers that belong to one level of the recursion and are
+// kept from one lookup of that level to the next.
+class MechanismLookups {
+public:
+    struct Scratch {
         std::wstring id;
         std::wstring value;
     };
 
+    explicit MechanismLookups(IParamLookupMechanism& mechanism) : m_mechanism(mechanism) {}
+
+    wchar_t start() { return m_mechanism.IdentifierStart(); }
+    wchar_t end() { return m_mechanism.IdentifierEnd(); }
+    bool isIdentifierChar(wchar_t ch) { return m_mechanism.IsIdentifierChar(ch); }
+    std::wstring notFoundText(const std::wstring& token) { return m_mechanism.NotFoundText(token); }
+    // The text of the identifier text[from, from + length), or null.
+    const std::wstring* find(const std::wstring& text, std::size_t from, std::size_t length, Scratch& scratch)
+    {
+        scratch.id.assign(text, from, length);
+        return m_mechanism.Lookup(scratch.id, scratch.value, m_libraryName) ? &scratch.value : 0;
+    }
+
+private:
     IParamLookupMechanism& m_mechanism;
-    std::wstring m_result;
-    std::deque<Buffers> m_buffers; // one for each level of the recursion; growing leaves them in place
-    std::size_t m_level;
     std::wstring m_libraryName;
-    std::size_t m_lookups;
+};
+
+// What StringLookupMechanism over a BasicStringLibrary does, straight in
+// the library's table: the identifier is not copied, the text found is used
+// where it is stored, and the library's name, which the formatting never
+// uses and which this library gives without any other effect, is not asked
+// for.
+class LibraryLookups {
+public:
+    struct Scratch {};
+
+    explicit LibraryLookups(BasicStringLibrary& library) : m_library(library) {}
+
+    wchar_t start() { return kIdentifierDelimiter; }
+    wchar_t end() { return kIdentifierDelimiter; }
+    bool isIdentifierChar(wchar_t ch) { return isStringIdentifierChar(ch); }
+    std::wstring notFoundText(const std::wstring& token) { return token; }
+    const std::wstring* find(const std::wstring& text, std::size_t from, std::size_t length, Scratch&)
+    {
+        return m_library.Find(text.data() + from, length);
+    }
+
+private:
+    BasicStringLibrary& m_library;
+};
+
+// One formatting call. Every level of the recursion appends to the same
+// result, so its length is known when an identifier's text has been put in.
+template <class Lookups>
+class Formatting {
+public:
+    explicit Formatting(Lookups& lookups) : m_lookups(lookups), m_lookupCount(0), m_capped(false) {}
+
+    void append(const std::wstring& text, int depth);
+    std::wstring take() { return m_result.take(); }
+
+private:
+    void appendIdentifier(const std::wstring& text, std::wstring::size_type start, std::wstring::size_type end,
+                          int depth, typename Lookups::Scratch& scratch);
+
+    Lookups& m_lookups;
+    ResultText m_result;
+    std::size_t m_lookupCount;
     bool m_capped; // once set, every level copies the rest of its text as it is
 };
 
-void Formatting::append(const std::wstring& text, int depth)
+template <class Lookups>
+void Formatting<Lookups>::append(const std::wstring& text, int depth)
 {
     if (depth < 0) {
         InstallLog::Error(L"DoBasicFormatString exceeded recursive depth with string: " + text);
-        m_result += text;
+        m_result.append(text, 0);
         return;
     }
-    const wchar_t start = m_mechanism.IdentifierStart();
-    const wchar_t end = m_mechanism.IdentifierEnd();
+    const wchar_t start = m_lookups.start();
+    const wchar_t end = m_lookups.end();
+    typename Lookups::Scratch scratch; // shared by the identifiers of this level
     bool inside = false;
     std::wstring::size_type pos = 0;
     std::wstring::size_type opening = 0;
@@ -83,67 +186,69 @@ void Formatting::append(const std::wstring& text, int depth)
                 opening = pos = n;
             }
         } else if (c == end) {
-            appendIdentifier(text, opening, n, depth);
+            appendIdentifier(text, opening, n, depth, scratch);
             inside = false;
             pos = n + 1;
-        } else if (!m_mechanism.IsIdentifierChar(c)) {
+        } else if (!m_lookups.isIdentifierChar(c)) {
             m_result.append(text, pos, n + 1 - pos);
             inside = false;
             pos = n + 1;
         }
     }
-    m_result.append(text, pos, std::wstring::npos);
+    m_result.append(text, pos);
 }
 
 // The identifier between the delimiters at start and end of text.
-void Formatting::appendIdentifier(const std::wstring& text, std::wstring::size_type start,
-                                  std::wstring::size_type end, int depth)
+template <class Lookups>
+void Formatting<Lookups>::appendIdentifier(const std::wstring& text, std::wstring::size_type start,
+                                           std::wstring::size_type end, int depth,
+                                           typename Lookups::Scratch& scratch)
 {
     if (end == start + 1) {
-        m_result += m_mechanism.IdentifierStart();
+        m_result.append(m_lookups.start());
         return;
     }
     // Texts whose identifiers expand to little or nothing never reach the
     // length cap, however often they refer to each other: the number of
     // lookups is capped as well.
-    if (++m_lookups > MaxFormattingLookups) {
+    if (++m_lookupCount > MaxFormattingLookups) {
         m_result.append(text, start, end + 1 - start);
         m_capped = true;
         InstallLog::Error("Formatted string needs more than 1048576 lookups; rest left unformatted");
         return;
     }
-    // Each level of the recursion has its own buffers, kept from lookup to
-    // lookup, so a lookup allocates nothing once they have grown.
-    if (m_level == m_buffers.size())
-        m_buffers.emplace_back();
-    Buffers& buffers = m_buffers[m_level];
-    buffers.id.assign(text, start + 1, end - start - 1);
-    std::wstring& value = buffers.value;
-    if (!m_mechanism.Lookup(buffers.id, value, m_libraryName)) {
+    const std::wstring* value = m_lookups.find(text, start + 1, end - start - 1, scratch);
+    if (!value) {
         const std::wstring token = text.substr(start, end + 1 - start);
         InstallLog::Error(L"Identifier not found in lookup: " + token);
-        m_result += m_mechanism.NotFoundText(token);
+        const std::wstring replacement = m_lookups.notFoundText(token);
+        m_result.append(replacement, 0);
         return;
     }
-    const std::wstring::size_type before = m_result.size();
-    ++m_level;
-    append(value, depth - 1);
-    --m_level;
+    const std::size_t before = m_result.size();
+    append(*value, depth - 1);
     if (!m_capped && m_result.size() > MaxFormattedLength) {
-        m_result.resize(before);
+        m_result.shrink(before);
         m_result.append(text, start, end + 1 - start);
         m_capped = true;
         InstallLog::Error("Formatted string exceeds 1048576 characters; rest left unformatted");
     }
+}
+
+template <class Lookups>
+std::wstring format(const std::wstring& text, Lookups& lookups, int depth)
+{
+    Formatting<Lookups> formatting(lookups);
+    formatting.append(text, depth);
+    return formatting.take();
 }
 }
 
 std::wstring DoBasicFormatString(const std::wstring& text, const boost::shared_ptr<IParamLookupMechanism>& mechanism,
                                  int depth)
 {
-    Formatting formatting(*mechanism);
-    formatting.append(text, depth);
-    return formatting.result();
+    MechanismLookups lookups(*mechanism);
+    return format(text, lookups, depth);
 }
 
 std::wstring BasicFormatString(const std::wstring& text, boost::shared_ptr<IStringLibrary> library)
@@ -152,6 +257,13 @@ std::wstring BasicFormatString(const std::wstring& text, boost::shared_ptr<IStri
         InstallLog::Error("Cannot format string using NULL string library.");
         return text;
     }
-    const boost::shared_ptr<StringLookupMechanism> mechanism(new StringLookupMechanism(library));
-    return DoBasicFormatString(text, mechanism, 5);
+    // Only the library itself, not a class made from it, is known to find
+    // its strings without any other effect.
+    if (typeid(*library) == typeid(BasicStringLibrary)) {
+        LibraryLookups lookups(static_cast<BasicStringLibrary&>(*library));
+        return format(text, lookups, 5);
+    }
+    StringLookupMechanism mechanism(library);
+    MechanismLookups lookups(mechanism);
+    return format(text, lookups, 5);
 }

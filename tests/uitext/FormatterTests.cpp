@@ -7,6 +7,8 @@
 #include <Poco/Exception.h>
 
 #include "UiTextFixtures.h"
+#include "PocoWrapper/String.h"
+#include "support/InputMutator.h"
 #include "support/InstallLogRecorder.h"
 #include "support/TestFiles.h"
 #include "uitext/BasicStringLibrary.h"
@@ -108,6 +110,73 @@ TEST(Formatter, LibraryWithoutStrings)
                             "Error: Identifier not found in lookup: #a#", "BasicStringLib: UI text not loaded.",
                             "Error: Identifier not found in lookup: #b#",
                             "Error: Cannot format string using NULL string library."));
+}
+
+namespace {
+// A library the formatter does not know: every lookup goes through the
+// library interface, as for any library other than BasicStringLibrary.
+class ForwardingLibrary : public IStringLibrary {
+public:
+    explicit ForwardingLibrary(const LibraryPtr& library) : m_library(library) {}
+    bool FindString(const std::wstring& id, std::wstring& text) { return m_library->FindString(id, text); }
+    bool HasString(const std::wstring& id) { return m_library->HasString(id); }
+    std::wstring GetLibraryName(const std::wstring& id) { return m_library->GetLibraryName(id); }
+
+private:
+    LibraryPtr m_library;
+};
+}
+
+// BasicStringLibrary's strings are looked up in its table directly; the
+// results and log lines must be those of the lookups through the interface,
+// for texts short and long, with every kind of identifier, at the depth
+// limit and past the length cap, and for a library without strings.
+TEST(Formatter, ALibrarysOwnTableGivesWhatItsInterfaceGives)
+{
+    ScopedTempDir folder;
+    // Each library with texts to vary and texts taken only as they are
+    // (those that reach the length cap are slow to vary).
+    const struct {
+        std::wstring file;
+        std::vector<std::string> seeds;
+        std::vector<std::string> fixed;
+    } libraries[] = {
+        { Fixture(L"strings.uitext"),
+          { "Press #Button.OK# now", "#welcome#, #SELF# and #D1#", "##### #Title#", "#Product Name# #a-b#",
+            "#Gr\xC3\xB6\xC3\x9F" "e# #missing# #D5", std::string(1500, 'w') + "#Button.OK#" },
+          {} },
+        { Fixture(L"fanout.uitext"), { "#F0# and #F1#", "#F2##F0#x", "#E2##E1#" },
+          { "#E4# tail ##", "x#F4##F4##F4##F4#", "#F4##F4##F4##F4#" } },
+        { folder.file(L"missing.uitext"), { "#a# x ## #b#", "#Button.OK#" }, {} },
+    };
+    for (const auto& source : libraries) {
+        const LibraryPtr library(new BasicStringLibrary(source.file, L"en"));
+        const LibraryPtr forwarding(new ForwardingLibrary(library));
+        InputMutator mutator(source.seeds, 16, "#aBx. _-F0124DE\t");
+        std::vector<std::wstring> texts;
+        for (const std::string& text : source.fixed)
+            texts.push_back(PocoWrapper::toWide(text));
+        for (const std::string& text : source.seeds)
+            texts.push_back(PocoWrapper::toWide(text));
+        for (int i = 0; i < 250; ++i)
+            texts.push_back(mutator.NextWide());
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            std::wstring direct, through;
+            std::vector<std::string> directLines, throughLines;
+            {
+                InstallLogRecorder recorder;
+                direct = BasicFormatString(texts[i], library);
+                directLines = recorder.Texts();
+            }
+            {
+                InstallLogRecorder recorder;
+                through = BasicFormatString(texts[i], forwarding);
+                throughLines = recorder.Texts();
+            }
+            ASSERT_TRUE(SameText(through, direct)) << Narrow(source.file) << " text " << i;
+            ASSERT_EQ(throughLines, directLines) << Narrow(source.file) << " text " << i;
+        }
+    }
 }
 
 TEST(Formatter, FailedLoadPreconditionsLeaveTheLibraryEmpty)
