@@ -1,6 +1,6 @@
 #pragma once
-// Finding bytes in a buffer sixteen places at a time where the processor
-// can (the C runtime's memchr looks at one byte at a time).
+// Finding bytes in a buffer thirty-two or sixteen places at a time where
+// the processor can (the C runtime's memchr looks at one byte at a time).
 #include <cstddef>
 
 // The first byte equal to `wanted` in [begin, end), or null.
