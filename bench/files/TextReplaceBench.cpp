@@ -1,8 +1,9 @@
 // LMRXTextReplace called through the Verrand.dll export on generated files,
 // each figure against a limit measured in the same run, and every edited
 // file checked against a plain replacement of the same text:
-// - 100 MB of short lines (a match on every tenth), against CopyFileW;
-// - the same text without a single line feed, against CopyFileW;
+// - 100 MB of short lines (a match on every tenth), against CopyFileW over
+//   an earlier copy (the edit, too, replaces a file);
+// - the same text without a single line feed, against the same;
 // - 20 MB of "a" searched for 9,999 "a"s and a "b" (a naive search
 //   compares almost the whole search text at every place), against a
 //   search for 9 "a"s and a "b";
@@ -32,6 +33,7 @@ typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 const size_t kLines = 1500000;
 const size_t kLetters = 20 * 1000 * 1000;
 const int kRuns = 3;
+const char* const kCopyLimit = "CopyFileW of the same file over an earlier copy";
 const char* const kReplacement = "C:/Program Files/Example App";
 
 enum Shape { ShortLines, OneLine, Letters };
@@ -156,6 +158,11 @@ public:
         if (!write(source, shape, bytes))
             return fail("cannot write the generated file");
         const Digest expected = expectedDigest(shape, true);
+        // The edit replaces a file of the same size; so does every timed
+        // copy, never a first copy to a free name (that one gives back no
+        // old file's pages, and would win every best-of).
+        if (copySeconds)
+            CopyFileW(source.c_str(), copy.c_str(), FALSE);
         for (int run = 0; run < kRuns; ++run) {
             if (copySeconds) {
                 const double c = SecondsOf([&] { CopyFileW(source.c_str(), copy.c_str(), FALSE); });
@@ -245,11 +252,10 @@ int main()
     unsigned long long bytes = 0;
     double lines = 0, linesCopy = 0, oneLine = 0, oneLineCopy = 0, longSearch = 0, shortSearch = 0;
     bench.timeEdit(ShortLines, L"INSTALLDIR", lines, &linesCopy, bytes);
-    ReportFigure("LMRXTextReplace on a 100 MB file", lines, "s", "CopyFileW of the same file", linesCopy);
+    ReportFigure("LMRXTextReplace on a 100 MB file", lines, "s", kCopyLimit, linesCopy);
     ReportValue("LMRXTextReplace throughput", bytes / 1e6 / lines, "MB/s");
     bench.timeEdit(OneLine, L"INSTALLDIR", oneLine, &oneLineCopy, bytes);
-    ReportFigure("LMRXTextReplace on a 100 MB file without a line feed", oneLine, "s", "CopyFileW of the same file",
-                 oneLineCopy);
+    ReportFigure("LMRXTextReplace on a 100 MB file without a line feed", oneLine, "s", kCopyLimit, oneLineCopy);
     bench.timeEdit(Letters, std::wstring(9999, L'a') + L"b", longSearch, 0, bytes);
     bench.timeEdit(Letters, std::wstring(9, L'a') + L"b", shortSearch, 0, bytes);
     ReportFigure("LMRXTextReplace on 20 MB of a, searching 9,999 a and b", longSearch, "s",
