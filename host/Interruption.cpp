@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "core/ScopedHandle.h"
+
 namespace {
 // The plan's Interruption, and how many console events it handles now: it
 // goes only after the last of them returned.
@@ -46,27 +48,11 @@ std::string eventName(DWORD event)
     return "console event " + std::to_string(event);
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
-    ~Handle()
-    {
-        if (m_handle && m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-    }
-    HANDLE get() const { return m_handle; }
-
-private:
-    Handle(const Handle&);
-    Handle& operator=(const Handle&);
-    HANDLE m_handle;
-};
-
 // When the process was made; 0 when that cannot be read (it ended, or it
 // is not ours to look at).
 unsigned long long creationTime(DWORD id)
 {
-    Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
     FILETIME created, exited, kernel, user;
     if (!process.get() || !GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
         return 0;
@@ -76,7 +62,7 @@ unsigned long long creationTime(DWORD id)
 
 size_t EndChildProcessTree()
 {
-    Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (snapshot.get() == INVALID_HANDLE_VALUE) {
         Output::error("cannot list the processes to end them (error " + std::to_string(GetLastError()) + ")");
         return 0;
@@ -101,7 +87,7 @@ size_t EndChildProcessTree()
             if (created == 0 || created < parent.second)
                 continue;
             pending.push_back(std::make_pair(it->second, created));
-            Handle child(OpenProcess(PROCESS_TERMINATE, FALSE, it->second));
+            ScopedHandle child(OpenProcess(PROCESS_TERMINATE, FALSE, it->second));
             if (child.get() && TerminateProcess(child.get(), STATUS_CONTROL_C_EXIT))
                 ++ended;
             else

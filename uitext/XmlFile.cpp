@@ -46,7 +46,7 @@ boost::shared_ptr<std::vector<char> > readWhole(const std::wstring& path)
     // Opened by its extended-length form, so that a long path works with
     // either separator.
     const std::wstring extended = PocoWrapper::toWide(PocoWrapper::toExtendedLengthPath(path));
-    ScopedFileHandle file(CreateFileW(extended.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+    ScopedHandle file(CreateFileW(extended.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, 0));
     if (!file.valid())
         throw FileError("CreateFileW", GetLastError());

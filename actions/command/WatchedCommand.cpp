@@ -18,11 +18,6 @@ void logFailure(IActionContext& context, const wchar_t* step, DWORD error, const
     context.Log(LogLevelError, line.str());
 }
 
-HANDLE orInvalid(HANDLE handle)
-{
-    return handle ? handle : INVALID_HANDLE_VALUE;
-}
-
 // One output stream of the child: a named pipe whose read end this process
 // reads with overlapped I/O, so both streams and the process can be waited
 // for at once on this thread, and whose write end the child inherits.
@@ -60,7 +55,7 @@ public:
         m_childEnd.reset(CreateFileW(name, GENERIC_WRITE, 0, &inherited, OPEN_EXISTING, 0, 0));
         if (!m_childEnd.valid())
             return GetLastError();
-        m_event.reset(orInvalid(CreateEventW(0, TRUE, FALSE, 0)));
+        m_event.reset(CreateEventW(0, TRUE, FALSE, 0));
         if (!m_event.valid())
             return GetLastError();
         m_overlapped.hEvent = m_event.get();
@@ -135,9 +130,9 @@ private:
             m_error = error;
     }
 
-    ScopedFileHandle m_pipe;
-    ScopedFileHandle m_childEnd;
-    ScopedFileHandle m_event;
+    ScopedHandle m_pipe;
+    ScopedHandle m_childEnd;
+    ScopedHandle m_event;
     OVERLAPPED m_overlapped;
     std::vector<char> m_buffer;
     bool m_reading;
@@ -216,9 +211,9 @@ bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::
 
     // Every process the command starts joins its job, so a time limit can
     // end them all.
-    ScopedFileHandle job;
+    ScopedHandle job;
     if (options.timeoutSeconds > 0) {
-        job.reset(orInvalid(CreateJobObjectW(0, 0)));
+        job.reset(CreateJobObjectW(0, 0));
         if (!job.valid())
             logFailure(context, L"CreateJobObject", GetLastError(), kTreeNotEnded);
     }
@@ -244,8 +239,8 @@ bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::
         logFailure(context, L"CreateProcess", GetLastError());
         return false;
     }
-    ScopedFileHandle process(started.hProcess);
-    ScopedFileHandle thread(started.hThread);
+    ScopedHandle process(started.hProcess);
+    ScopedHandle thread(started.hThread);
     // Only the child holds the write ends now: when it (and whatever it
     // started) ends, the reads end.
     output.CloseChildEnd();

@@ -25,15 +25,6 @@ FileError::FileError(const char* operation, DWORD error) : std::runtime_error(de
 {
 }
 
-bool ScopedFileHandle::close()
-{
-    if (!valid())
-        return true;
-    const bool closed = CloseHandle(m_handle) != FALSE;
-    m_handle = INVALID_HANDLE_VALUE;
-    return closed;
-}
-
 ChunkReader::ChunkReader(const std::wstring& path)
     : m_file(openFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN)),

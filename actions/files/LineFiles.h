@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "core/ScopedHandle.h"
+
 class FileError : public std::runtime_error {
 public:
     FileError(const char* operation, DWORD error);
@@ -16,27 +18,6 @@ public:
 
 private:
     DWORD m_error;
-};
-
-class ScopedFileHandle {
-public:
-    explicit ScopedFileHandle(HANDLE handle = INVALID_HANDLE_VALUE) : m_handle(handle) {}
-    ~ScopedFileHandle() { close(); }
-    HANDLE get() const { return m_handle; }
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    // False when closing failed.
-    bool close();
-    // Closes the handle held, if any, and takes another.
-    void reset(HANDLE handle)
-    {
-        close();
-        m_handle = handle;
-    }
-
-private:
-    ScopedFileHandle(const ScopedFileHandle&);
-    ScopedFileHandle& operator=(const ScopedFileHandle&);
-    HANDLE m_handle;
 };
 
 // The bytes of a file, a chunk at a time, in one buffer of fixed size (so
@@ -52,7 +33,7 @@ public:
     std::size_t size() const { return m_size; }
 
 private:
-    ScopedFileHandle m_file;
+    ScopedHandle m_file;
     std::vector<char> m_buffer;
     std::size_t m_size;
 };
@@ -69,7 +50,7 @@ private:
     void flush();
     void writeOut(const char* data, std::size_t size);
 
-    ScopedFileHandle m_file;
+    ScopedHandle m_file;
     std::vector<char> m_buffer;
     std::size_t m_used;
 };
