@@ -4,22 +4,16 @@
 #include <windows.h>
 
 namespace {
-bool haveSse2()
-{
-    static const bool present = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
-    return present;
-}
+// Asked once, when the library is loaded: each scan then costs no more than
+// a test of these flags.
+const bool kHaveSse2 = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
 
 // True where the processor has the 32-byte instructions and the system
 // saves their registers.
-bool haveAvx2()
-{
-    static const bool present = [] {
-        __builtin_cpu_init();
-        return haveSse2() && __builtin_cpu_supports("avx2");
-    }();
-    return present;
-}
+const bool kHaveAvx2 = [] {
+    __builtin_cpu_init();
+    return kHaveSse2 && __builtin_cpu_supports("avx2");
+}();
 
 const char* findOneByOne(const char* begin, const char* end, char wanted)
 {
@@ -43,6 +37,28 @@ __attribute__((target("sse2"))) const char* findSixteenAtATime(const char* begin
         begin += 16;
     }
     return findOneByOne(begin, end, wanted);
+}
+
+const char* findLastOneByOne(const char* begin, const char* end, char wanted)
+{
+    while (end != begin) {
+        if (*--end == wanted)
+            return end;
+    }
+    return 0;
+}
+
+__attribute__((target("sse2"))) const char* findLastSixteenAtATime(const char* begin, const char* end, char wanted)
+{
+    const __m128i pattern = _mm_set1_epi8(wanted);
+    while (end - begin >= 16) {
+        end -= 16;
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(block, pattern));
+        if (mask)
+            return end + 31 - __builtin_clz(mask);
+    }
+    return findLastOneByOne(begin, end, wanted);
 }
 
 const char* pairOneByOne(const char* begin, const char* last, char first, std::size_t distance, char second)
@@ -106,15 +122,20 @@ __attribute__((target("avx2"))) const char* pairThirtyTwoAtATime(const char* beg
 
 const char* FindByte(const char* begin, const char* end, char wanted)
 {
-    if (haveAvx2())
+    if (kHaveAvx2)
         return findThirtyTwoAtATime(begin, end, wanted);
-    return haveSse2() ? findSixteenAtATime(begin, end, wanted) : findOneByOne(begin, end, wanted);
+    return kHaveSse2 ? findSixteenAtATime(begin, end, wanted) : findOneByOne(begin, end, wanted);
+}
+
+const char* FindLastByte(const char* begin, const char* end, char wanted)
+{
+    return kHaveSse2 ? findLastSixteenAtATime(begin, end, wanted) : findLastOneByOne(begin, end, wanted);
 }
 
 const char* FindBytePair(const char* begin, const char* last, char first, std::size_t distance, char second)
 {
-    if (haveAvx2())
+    if (kHaveAvx2)
         return pairThirtyTwoAtATime(begin, last, first, distance, second);
-    return haveSse2() ? pairSixteenAtATime(begin, last, first, distance, second)
+    return kHaveSse2 ? pairSixteenAtATime(begin, last, first, distance, second)
                       : pairOneByOne(begin, last, first, distance, second);
 }

@@ -5,6 +5,8 @@
 
 // The first byte equal to `wanted` in [begin, end), or null.
 const char* FindByte(const char* begin, const char* end, char wanted);
+// The last byte equal to `wanted` in [begin, end), or null.
+const char* FindLastByte(const char* begin, const char* end, char wanted);
 
 // The first place p in [begin, last] with p[0] == first and
 // p[distance] == second, or null; p[distance] must be readable for every

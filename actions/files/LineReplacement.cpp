@@ -35,21 +35,26 @@ void ReplaceStage<Unit>::lines(const Unit* data, std::size_t size)
         return;
     }
     // Runs of lines without a match go on whole; only a line with a match
-    // is taken apart.
-    while (at != end) {
-        const Unit* hit = m_canMatch ? findInLines(at, end) : 0;
-        if (!hit) {
-            m_next.lines(at, end - at);
-            return;
-        }
+    // is taken apart. Each search runs on to the end of the run, so the
+    // one that ends a line's matches has already found the next line's.
+    const std::size_t length = m_search.size();
+    for (const Unit* hit = m_canMatch ? findInLines(at, end) : 0; hit;) {
         const Unit* lineStart = FindLastUnit(at, hit, m_units.lineFeed);
         lineStart = lineStart ? lineStart + 1 : at;
         if (lineStart != at)
             m_next.lines(at, lineStart - at);
-        const Unit* feed = FindUnit(hit + m_search.size(), end, m_units.lineFeed);
-        replaceLine(lineStart, hit, feed);
+        const Unit* const feed = FindUnit(hit + length, end, m_units.lineFeed);
+        at = lineStart;
+        for (; hit && hit < feed; hit = findInLines(at, end)) {
+            give(at, hit);
+            replaced();
+            at = hit + length;
+        }
+        endMatchedLine(at, feed);
         at = feed + 1;
     }
+    if (at != end)
+        m_next.lines(at, end - at);
 }
 
 // The first match in whole lines that lies in a line's text. A match cannot
@@ -64,19 +69,13 @@ const Unit* ReplaceStage<Unit>::findInLines(const Unit* begin, const Unit* end) 
     return hit;
 }
 
-// The line from begin to its line feed, whose first match is at hit.
+// The rest of a line with matches, from after its last match to its line
+// feed.
 template <class Unit>
-void ReplaceStage<Unit>::replaceLine(const Unit* begin, const Unit* hit, const Unit* feed)
+void ReplaceStage<Unit>::endMatchedLine(const Unit* at, const Unit* feed)
 {
-    const bool withReturn = feed != begin && feed[-1] == m_units.carriageReturn;
-    const Unit* const textEnd = feed - withReturn;
-    const Unit* at = begin;
-    for (; hit; hit = m_search.find(at, textEnd)) {
-        give(at, hit);
-        replaced();
-        at = hit + m_search.size();
-    }
-    give(at, textEnd);
+    const bool withReturn = feed != at && feed[-1] == m_units.carriageReturn;
+    give(at, feed - withReturn);
     m_report.lineDone(m_count);
     m_count = 0;
     m_next.endLine(withReturn ? LineEnding::CarriageReturnLineFeed : LineEnding::LineFeed);

@@ -49,7 +49,7 @@ public:
 
 private:
     const Unit* findInLines(const Unit* begin, const Unit* end) const;
-    void replaceLine(const Unit* begin, const Unit* hit, const Unit* feed);
+    void endMatchedLine(const Unit* at, const Unit* feed);
     void scan(const Unit* begin, const Unit* end, bool lineEnds);
     void scanPending(bool lineEnds);
     void give(const Unit* begin, const Unit* end);

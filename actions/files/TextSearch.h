@@ -47,15 +47,8 @@ inline const unsigned short* SkipToCandidate(const unsigned short* begin, const 
 const unsigned char* FindUnit(const unsigned char* begin, const unsigned char* end, unsigned char unit);
 const unsigned short* FindUnit(const unsigned short* begin, const unsigned short* end, unsigned short unit);
 // The last unit equal to `unit` in [begin, end), or null.
-template <class Unit>
-const Unit* FindLastUnit(const Unit* begin, const Unit* end, Unit unit)
-{
-    while (end != begin) {
-        if (*--end == unit)
-            return end;
-    }
-    return 0;
-}
+const unsigned char* FindLastUnit(const unsigned char* begin, const unsigned char* end, unsigned char unit);
+const unsigned short* FindLastUnit(const unsigned short* begin, const unsigned short* end, unsigned short unit);
 
 template <class Unit>
 TextSearch<Unit>::TextSearch(const Unit* text, std::size_t size)

@@ -1,7 +1,7 @@
 // The byte scans under the text search, which take whole blocks of bytes at
 // a time where the processor can, against a scan one byte at a time: every
 // start and end in a buffer long enough for several blocks, the wanted
-// bytes anywhere in it.
+// bytes anywhere in it; forwards and backwards.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -30,14 +30,17 @@ TEST(ByteSearch, FindsWhatAScanByteByByteFinds)
                 for (const char* p = begin; p != end && !expected; ++p)
                     expected = *p == wanted ? p : 0;
                 ASSERT_EQ(expected, FindByte(begin, end, wanted)) << "round " << round << ", " << from << " to " << to;
+                const char* last = 0;
+                for (const char* p = begin; p != end; ++p)
+                    last = *p == wanted ? p : last;
+                ASSERT_EQ(last, FindLastByte(begin, end, wanted)) << "round " << round << ", last, " << from << " to " << to;
                 // Pairs: every candidate p up to `last` must have p[distance] in the buffer.
                 if (to + distance >= buffer.size() || to == from)
                     continue;
-                const char* const last = end - 1;
                 expected = 0;
-                for (const char* p = begin; p <= last && !expected; ++p)
+                for (const char* p = begin; p < end && !expected; ++p)
                     expected = p[0] == wanted && p[distance] == second ? p : 0;
-                ASSERT_EQ(expected, FindBytePair(begin, last, wanted, distance, second))
+                ASSERT_EQ(expected, FindBytePair(begin, end - 1, wanted, distance, second))
                     << "round " << round << ", pair " << from << " to " << to << " at " << distance;
             }
         }
