@@ -1,5 +1,6 @@
 #include "LineFiles.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -53,16 +54,25 @@ BufferedFileWriter::BufferedFileWriter(const std::wstring& path)
 void BufferedFileWriter::write(const void* data, std::size_t size)
 {
     const char* bytes = static_cast<const char*>(data);
-    if (size >= m_buffer.size()) {
-        // A large run goes out as it is, without a copy.
-        flush();
-        writeOut(bytes, size);
-        return;
+    // The buffer goes out only when full, so that every write but the last
+    // covers whole pages of the file.
+    while (size > 0) {
+        if (m_used == 0 && size >= m_buffer.size()) {
+            // Whole buffers' worth go out as they are, without a copy.
+            const std::size_t whole = size - size % m_buffer.size();
+            writeOut(bytes, whole);
+            bytes += whole;
+            size -= whole;
+            continue;
+        }
+        const std::size_t now = std::min(size, m_buffer.size() - m_used);
+        std::memcpy(&m_buffer[m_used], bytes, now);
+        m_used += now;
+        bytes += now;
+        size -= now;
+        if (m_used == m_buffer.size())
+            flush();
     }
-    if (size > m_buffer.size() - m_used)
-        flush();
-    std::memcpy(&m_buffer[m_used], bytes, size);
-    m_used += size;
 }
 
 void BufferedFileWriter::flush()

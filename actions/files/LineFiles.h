@@ -39,7 +39,10 @@ private:
 };
 
 // Creates or truncates a file and writes bytes to it through a buffer;
-// close() writes the rest.
+// close() writes the rest. Every write to the file but the last is a whole
+// number of buffers: writes that end inside a page of the file make the
+// system's page cache (and the rename that later puts the file in place)
+// far slower.
 class BufferedFileWriter {
 public:
     explicit BufferedFileWriter(const std::wstring& path);

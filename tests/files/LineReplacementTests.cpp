@@ -1,6 +1,6 @@
-// The replacement engine's streaming parts called directly: the search, and
-// the replacement stages when a text arrives in chunks of any size, in bytes
-// and in 16-bit units.
+// The replacement engine's streaming parts called directly: the search, the
+// replacement stages when a text arrives in chunks of any size, in bytes
+// and in 16-bit units, and the buffered writer under them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "actions/files/LineFiles.h"
 #include "actions/files/LineReplacement.h"
 #include "actions/files/TextSearch.h"
+#include "support/TestFiles.h"
 
 namespace {
 // Units that share their low byte, so that the search's shift table (which
@@ -220,5 +222,32 @@ TEST(ReplaceStages, AnyChunkingGivesWhatReplacingWholeLinesGives)
                 ASSERT_NO_FATAL_FAILURE(replaceInChunks<unsigned short>(inputs[i], entryLists[e], chunk));
             }
         }
+    }
+}
+
+// Pieces smaller than, as large as and larger than the writer's 64 KiB
+// buffer, in every order: the file holds them all, in order.
+TEST(BufferedFileWriter, FileHoldsEveryPieceInOrder)
+{
+    const std::size_t buffer = 64 * 1024;
+    const std::vector<std::vector<std::size_t> > pieceLists = {
+        { 0, 1, buffer - 1, 1, buffer, buffer + 1, 3 * buffer + 7, 2 },
+        { buffer, buffer, 5, 2 * buffer - 5, 0 },
+        { 700, 30, 28, 700, 30, 28, 3 * buffer, 700 },
+    };
+    ScopedTempDir folder;
+    for (std::size_t list = 0; list < pieceLists.size(); ++list) {
+        const std::wstring path = folder.file(L"out" + std::to_wstring(list) + L".txt");
+        std::string expected;
+        BufferedFileWriter writer(path);
+        for (std::size_t size : pieceLists[list]) {
+            std::string piece;
+            for (std::size_t i = 0; i < size; ++i)
+                piece += static_cast<char>('a' + (expected.size() + i) % 23);
+            writer.write(piece.data(), piece.size());
+            expected += piece;
+        }
+        writer.close();
+        EXPECT_TRUE(ReadBytes(path) == expected) << "piece list " << list;
     }
 }
