@@ -14,6 +14,7 @@
 #include "InstallLogOutput.h"
 #include "Output.h"
 #include "Plan.h"
+#include "ReferenceCommands.h"
 #include "UsageFailure.h"
 
 namespace {
@@ -22,7 +23,8 @@ const int UsageErrorStatus = 2;
 const char* const kUsage =
     "usage: verrand-host [--dll PATH] [--json] [--install-log FILE] [--prop NAME=VALUE]... run ACTION [NAME=VALUE]...\n"
     "       verrand-host [--dll PATH] [--json] [--install-log FILE] [--prop NAME=VALUE]... plan FILE\n"
-    "       verrand-host [--dll PATH] list";
+    "       verrand-host [--dll PATH] list\n"
+    "       verrand-host help ACTION";
 
 struct Options {
     std::wstring dll = L"Verrand.dll";
@@ -77,8 +79,14 @@ int run(const std::vector<std::wstring>& args)
     Output output(options.json);
     if (options.command == "list") {
         ActionLibrary library(options.dll);
-        for (const std::string& name : library.actionNames())
-            std::printf("%s\n", name.c_str());
+        for (const std::string& line : ActionListLines(library.actionNames()))
+            std::printf("%s\n", line.c_str());
+        return 0;
+    }
+    if (options.command == "help") {
+        if (options.rest.size() != 1)
+            throw UsageFailure{ "help needs one action name" };
+        std::fputs(ActionHelp(utf8(options.rest[0])).c_str(), stdout);
         return 0;
     }
     if (options.command == "run") {

@@ -129,7 +129,18 @@ expect "a plain wine command sees the host's registry write" 'grep -q "VERRAND_H
 TMPDIR=$own_tmp wineserver -k 2>/dev/null
 
 out=$(host list); rc=$?
-expect "list prints the plain action names" '[ $rc -eq 0 ] && grep -qx DeleteRegistryKey <<<"$(tr -d "\r" <<<"$out")" && ! grep -q "_Z" <<<"$out"'
+expect "list prints the plain action names" '[ $rc -eq 0 ] && ! grep -q "_Z" <<<"$out"'
+expect "list marks an action with its sentence from the reference" \
+    'grep -qx "DeleteRegistryKey  *Deletes one registry value, or one key that has no subkeys, at removal\." <<<"$(tr -d "\r" <<<"$out")"'
+
+# help prints an action's section of the reference compiled into the host,
+# with the parts it includes.
+out=$(host help RunCommand); rc=$?
+out=$(tr -d '\r' <<<"$out")
+expect "help prints the action's section" \
+    '[ $rc -eq 0 ] && [ "$(head -n1 <<<"$out")" = "### RunCommand" ] && grep -q "^| \`RunOnDuAction\` |" <<<"$out"'
+expect "help adds the parts the section includes" 'grep -q "^### Runner options$" <<<"$out" && ! grep -q "^### RunRollBackCommand" <<<"$out"'
+usage_case "help of an action the reference does not know" "has no section for NoSuchAction" help NoSuchAction
 
 echo "$((checks - failures)) passed, $failures failed"
 [ $failures -eq 0 ]

@@ -1,0 +1,283 @@
+// docs/actions.md against the code: every exported action has its section,
+// and each section's tables name exactly the arguments its action reads
+// (found in the sources the library is built from), so no argument can land
+// without its line and no line outlives its argument.
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "host/Reference.h"
+#include "SourceScan.h"
+
+namespace {
+// The build's own inputs, listed by CMake: the reference, the .def file
+// the library's exports come from, and the library's sources.
+struct Inputs {
+    std::string reference;
+    std::string definitions;
+    std::vector<std::string> sources;
+};
+
+std::string windowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream file(windowsPath(path), std::ios::binary);
+    if (!file)
+        throw std::runtime_error("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+Inputs readInputs()
+{
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(0, module, MAX_PATH);
+    std::string listPath(module);
+    listPath = listPath.substr(0, listPath.find_last_of('\\') + 1) + "reference-inputs.txt";
+    std::ifstream list(listPath);
+    Inputs inputs;
+    std::getline(list, inputs.reference);
+    std::getline(list, inputs.definitions);
+    for (std::string line; std::getline(list, line);) {
+        if (!line.empty())
+            inputs.sources.push_back(line);
+    }
+    return inputs;
+}
+
+// The actions of a .def file: "    Name=Symbol" lines after EXPORTS.
+std::set<std::string> exportedActions(const std::string& definitions)
+{
+    std::set<std::string> actions;
+    static const std::regex line("^\\s+(\\w+)=\\S+\\s*$");
+    std::istringstream input(definitions);
+    for (std::string text; std::getline(input, text);) {
+        std::smatch match;
+        if (std::regex_match(text, match, line))
+            actions.insert(match[1]);
+    }
+    return actions;
+}
+
+// The names in the first column of the section's tables of arguments and of
+// names read from the host. A name with "<" in it is a pattern the action
+// fills in itself and is left out.
+std::set<std::string> documentedNames(const std::string& sectionText)
+{
+    std::set<std::string> names;
+    std::istringstream input(sectionText);
+    bool inTable = false;
+    bool namesTable = false;
+    for (std::string line; std::getline(input, line);) {
+        if (line.compare(0, 1, "|") != 0) {
+            inTable = false;
+            continue;
+        }
+        std::string cell = line.substr(1, line.find('|', 1) - 1);
+        cell = cell.substr(cell.find_first_not_of(' '));
+        cell = cell.substr(0, cell.find_last_not_of(' ') + 1);
+        if (!inTable) {
+            inTable = true;
+            namesTable = cell == "argument" || cell == "from the host";
+            continue;
+        }
+        if (!namesTable || cell.compare(0, 3, "---") == 0)
+            continue;
+        static const std::regex name("`([^`]+)`");
+        for (std::sregex_iterator it(cell.begin(), cell.end(), name), end; it != end; ++it) {
+            if ((*it)[1].str().find('<') == std::string::npos)
+                names.insert((*it)[1]);
+        }
+    }
+    return names;
+}
+
+std::string joined(const std::set<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+std::set<std::string> minus(const std::set<std::string>& left, const std::set<std::string>& right)
+{
+    std::set<std::string> result;
+    std::set_difference(left.begin(), left.end(), right.begin(), right.end(), std::inserter(result, result.end()));
+    return result;
+}
+
+class ReferenceAgainstCode : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        inputs = new Inputs(readInputs());
+        reference = new Reference(readFile(inputs->reference));
+        exports = new std::set<std::string>(exportedActions(readFile(inputs->definitions)));
+        std::vector<SourceFile> sources;
+        for (const std::string& path : inputs->sources)
+            sources.push_back(SourceFile{ path, readFile(path) });
+        scan = new ArgumentScan(ScanArguments(sources));
+    }
+
+    std::set<std::string> sectionNames(const std::string& action) const
+    {
+        std::set<std::string> names;
+        const ReferenceSection* section = reference->find(action);
+        if (!section)
+            return names;
+        names = documentedNames(section->text);
+        for (const std::string& title : section->includes) {
+            if (const ReferenceSection* part = reference->find(title)) {
+                const std::set<std::string> shared = documentedNames(part->text);
+                names.insert(shared.begin(), shared.end());
+            }
+        }
+        return names;
+    }
+
+    static Inputs* inputs;
+    static Reference* reference;
+    static std::set<std::string>* exports;
+    static ArgumentScan* scan;
+};
+Inputs* ReferenceAgainstCode::inputs;
+Reference* ReferenceAgainstCode::reference;
+std::set<std::string>* ReferenceAgainstCode::exports;
+ArgumentScan* ReferenceAgainstCode::scan;
+
+TEST_F(ReferenceAgainstCode, EveryExportedActionHasOneSectionAndNoOtherActionHasOne)
+{
+    ASSERT_GT(exports->size(), 20u) << inputs->definitions;
+    std::set<std::string> sections;
+    for (const ReferenceSection& section : reference->sections()) {
+        if (Reference::IsActionTitle(section.title)) {
+            EXPECT_TRUE(sections.insert(section.title).second) << "two sections for " << section.title;
+        }
+    }
+    EXPECT_EQ("", joined(minus(*exports, sections))) << "exported actions without a section";
+    EXPECT_EQ("", joined(minus(sections, *exports))) << "sections of no exported action";
+
+    // The scan sees the same actions the build exports, or it could not
+    // vouch for their arguments.
+    std::set<std::string> scanned;
+    for (const auto& action : scan->actionArguments)
+        scanned.insert(action.first);
+    EXPECT_EQ(*exports, scanned);
+}
+
+TEST_F(ReferenceAgainstCode, EachSectionNamesExactlyTheArgumentsItsActionReads)
+{
+    EXPECT_EQ("", joined(scan->unknownConstants)) << "argument-name constants the scan could not resolve";
+    for (const auto& action : scan->actionArguments) {
+        if (!reference->find(action.first))
+            continue;  // reported by the test above
+        const std::set<std::string> documented = sectionNames(action.first);
+        EXPECT_EQ("", joined(minus(action.second, documented)))
+            << action.first << " reads these, and its section does not name them";
+        EXPECT_EQ("", joined(minus(documented, action.second)))
+            << action.first << "'s section names these, and the action does not read them";
+    }
+}
+
+TEST_F(ReferenceAgainstCode, EverySectionHasItsSentenceStatusExampleAndParts)
+{
+    for (const ReferenceSection& section : reference->sections()) {
+        for (const std::string& title : section.includes)
+            EXPECT_TRUE(reference->find(title)) << section.title << " includes a missing part: " << title;
+        if (!Reference::IsActionTitle(section.title))
+            continue;
+        const std::string summary = reference->Summary(section.title);
+        EXPECT_TRUE(!summary.empty() && summary.back() == '.' &&
+                    summary.find(". ") == std::string::npos)
+            << section.title << ": the section begins with one sentence, got: " << summary;
+        for (const char* part : { "**Status.**", "**Example.**", "CustomActionData" })
+            EXPECT_NE(std::string::npos, section.text.find(part)) << section.title << " has no " << part;
+    }
+}
+
+// The scan itself: what it must find, and what it must not reach.
+TEST(SourceScan, FollowsCallsAsTheLinkerWould)
+{
+    const std::vector<SourceFile> sources = {
+        { "Names.cpp", "namespace ToolArgumentNames {\n"
+                       "const std::wstring Path(L\"Path\");\n"
+                       "const std::wstring Mode(L\"Mode\"); // not L\"Other\"\n"
+                       "const std::wstring Hidden(L\"Hidden\");\n"
+                       "}\n" },
+        { "Helpers.cpp", "namespace {\n"
+                         "// A helper of its own file: Other.cpp's call of check() cannot reach it.\n"
+                         "bool check(IActionContext& c) { return !c.GetArg(ToolArgumentNames::Hidden)->empty(); }\n"
+                         "}\n"
+                         "int Shared(IActionContext& c, int n = 0)\n"
+                         "{\n"
+                         "    const char* text = \"{ not a brace\";\n"
+                         "    return check(c) ? n : ReadMode(c);\n"
+                         "}\n"
+                         "int ReadMode(IActionContext& c) { GetCStringArg(c, L\"Literal\"); return 0; }\n" },
+        { "Other.cpp", "#include \"Names.h\"\n"
+                       "namespace {\n"
+                       "bool check(IActionContext&) { return true; }\n"
+                       "class Reader {\n"
+                       "public:\n"
+                       "    explicit Reader(IActionContext& c) : m_c(c) {}\n"
+                       "    std::wstring path() const { return *m_c.GetArg(ToolArgumentNames::Path); }\n"
+                       "private:\n"
+                       "    IActionContext& m_c;\n"
+                       "};\n"
+                       "}\n"
+                       "VERRAND_ACTION(First)\n"
+                       "{\n"
+                       "    Reader reader(*context);\n"
+                       "    return check(*context) && reader.path().empty();\n"
+                       "}\n"
+                       "namespace Group {\n"
+                       "VERRAND_ACTION(Second)\n"
+                       "{\n"
+                       "    /* ToolArgumentNames::Mode only in a comment */\n"
+                       "    return Shared(*context) + (ToolArgumentNames::Unknown.empty() ? 0 : 1);\n"
+                       "}\n"
+                       "}\n" },
+    };
+    const ArgumentScan scan = ScanArguments(sources);
+    EXPECT_EQ(3u, scan.tableNames.size());
+    EXPECT_EQ("Mode", scan.tableNames.at("ToolArgumentNames::Mode"));
+    ASSERT_EQ(2u, scan.actionArguments.size());
+    // A class's method reached through the action; the other file's
+    // internal check() is not.
+    EXPECT_EQ((std::set<std::string>{ "Path" }), scan.actionArguments.at("First"));
+    // A public function of another file, its own file's internal helper,
+    // and a literal name two calls down.
+    EXPECT_EQ((std::set<std::string>{ "Hidden", "Literal" }), scan.actionArguments.at("Second"));
+    EXPECT_EQ((std::set<std::string>{ "ToolArgumentNames::Unknown" }), scan.unknownConstants);
+}
+
+TEST(ReferenceText, SectionsPartsAndSentences)
+{
+    const Reference reference("# Title\n\nIntro.\n\n## Chapter\n\n### Shared part\n\n| argument | x |\n|---|---|\n"
+                              "| `Common` | y |\n\n### OneAction\r\n\r\nDoes one thing\r\nfor a setup.\r\n\r\n"
+                              "Includes [Shared part](#shared-part).\r\n\r\n\r\n## Next chapter\n\n### Other_2\nText.\n");
+    ASSERT_EQ(3u, reference.sections().size());
+    EXPECT_FALSE(Reference::IsActionTitle("Shared part"));
+    EXPECT_EQ("Does one thing for a setup.", reference.Summary("OneAction"));
+    EXPECT_EQ("Text.", reference.Summary("Other_2"));
+    EXPECT_EQ("", reference.Summary("Shared part"));
+    EXPECT_EQ("### OneAction\n\nDoes one thing\nfor a setup.\n\nIncludes [Shared part](#shared-part).\n\n"
+              "### Shared part\n\n| argument | x |\n|---|---|\n| `Common` | y |\n",
+              reference.ActionText("OneAction"));
+    EXPECT_EQ((std::set<std::string>{ "Common" }), documentedNames(reference.find("Shared part")->text));
+    EXPECT_EQ("", reference.ActionText("Missing"));
+}
+}
