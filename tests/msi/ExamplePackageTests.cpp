@@ -1,7 +1,8 @@
 // The example package (examples/msi/notes.wxs) under Wine's msiexec: every
 // action it schedules leaves its effect on install, the removal actions
 // take them back on msiexec /x, the licence key reaches its program but no
-// log, and the failing build rolls everything back.
+// log, a major upgrade keeps what the user has, and the failing build rolls
+// everything back.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -13,6 +14,7 @@
 namespace {
 const wchar_t* const kNotesProduct = L"{7C1F4E2A-93B5-4D06-A8E7-2F5B6C9D0B11}";
 const wchar_t* const kFailingProduct = L"{7C1F4E2A-93B5-4D06-A8E7-2F5B6C9D0B12}";
+const wchar_t* const kUpgradeProduct = L"{7C1F4E2A-93B5-4D06-A8E7-2F5B6C9D0B15}";
 const char* const kLicenceKey = "NTS-4711-secret-key";
 const wchar_t* const kEnvironmentKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
@@ -56,8 +58,13 @@ protected:
     {
         RemoveProduct(kNotesProduct);
         RemoveProduct(kFailingProduct);
+        RemoveProduct(kUpgradeProduct);
     }
-    void TearDown() { RemoveProduct(kNotesProduct); }
+    void TearDown()
+    {
+        RemoveProduct(kNotesProduct);
+        RemoveProduct(kUpgradeProduct);
+    }
 
     MsiexecResult Install(const wchar_t* package)
     {
@@ -123,5 +130,34 @@ TEST_F(ExamplePackage, LateFailureRollsBackEveryAction)
     // The twins ran: the copied file came back out, the shortcut went.
     EXPECT_TRUE(result.Logged("Verrand RollbackCopyUserConfigFile level 2: Rollback UserConfigFile"));
     ExpectNothingLeft(kFailingProduct, result);
+    EXPECT_EQ(pathBefore, places.Path());
+}
+
+// The upgrade removes the older version without its removal actions, and
+// its own copy of the user configuration file keeps the user's file.
+TEST_F(ExamplePackage, MajorUpgradeKeepsTheUsersFileAndWhatTheOlderVersionMade)
+{
+    const std::wstring pathBefore = places.Path();
+    const MsiexecResult install = Install(L"notes.msi");
+    ASSERT_EQ(0u, install.exitCode) << install.log;
+    const std::wstring userFile = places.userFolder + L"\\notes.ini";
+    WriteBytes(userFile, "[notes]\r\nfolder=changed by the user\r\n");
+
+    const MsiexecResult upgrade = Install(L"notes-upgrade.msi");
+    ASSERT_EQ(0u, upgrade.exitCode) << upgrade.log;
+    EXPECT_FALSE(ProductInstalled(kNotesProduct));
+    EXPECT_TRUE(ProductInstalled(kUpgradeProduct));
+    EXPECT_EQ("[notes]\r\nfolder=changed by the user\r\n", ReadBytes(userFile));
+    EXPECT_TRUE(upgrade.Logged("Verrand CopyUserConfigFile level 2: Skipping action for the following kind of DU "
+                               "transaction: upgrade"))
+        << upgrade.log;
+    EXPECT_TRUE(PathExists(places.Shortcut()));
+    const std::wstring path = places.Path();
+    EXPECT_EQ(0u, path.find(places.pathHead)) << Narrow(path);
+    EXPECT_EQ(std::wstring::npos, path.find(places.pathHead, 1)) << "the entry once: " << Narrow(path);
+
+    const MsiexecResult removal = RunMsiexec(std::wstring(L"/x ") + kUpgradeProduct);
+    ASSERT_EQ(0u, removal.exitCode) << removal.log;
+    ExpectNothingLeft(kUpgradeProduct, removal);
     EXPECT_EQ(pathBefore, places.Path());
 }
