@@ -135,6 +135,11 @@ TEST_F(ExamplePackage, LateFailureRollsBackEveryAction)
 
 // The upgrade removes the older version without its removal actions, and
 // its own copy of the user configuration file keeps the user's file.
+//
+// Wine's RemoveExistingProducts removes the older version without setting
+// UPGRADINGPRODUCTCODE, as Windows does, so its removal actions would run.
+// Under Wine the test does that step itself, as Windows would, and gives
+// the upgrade the property FindRelatedProducts then no longer sets.
 TEST_F(ExamplePackage, MajorUpgradeKeepsTheUsersFileAndWhatTheOlderVersionMade)
 {
     const std::wstring pathBefore = places.Path();
@@ -143,7 +148,15 @@ TEST_F(ExamplePackage, MajorUpgradeKeepsTheUsersFileAndWhatTheOlderVersionMade)
     const std::wstring userFile = places.userFolder + L"\\notes.ini";
     WriteBytes(userFile, "[notes]\r\nfolder=changed by the user\r\n");
 
-    const MsiexecResult upgrade = Install(L"notes-upgrade.msi");
+    std::wstring upgradeProperties;
+    if (RunningUnderWine()) {
+        const MsiexecResult removal =
+            RunMsiexec(std::wstring(L"/x ") + kNotesProduct + L" UPGRADINGPRODUCTCODE=" + kUpgradeProduct);
+        ASSERT_EQ(0u, removal.exitCode) << removal.log;
+        upgradeProperties = std::wstring(L" NOTESUPGRADE=") + kNotesProduct;
+    }
+    const MsiexecResult upgrade = RunMsiexec(L"/i \"" + TestPackage(L"..\\examples\\msi\\notes-upgrade.msi") +
+                                             L"\"" + upgradeProperties);
     ASSERT_EQ(0u, upgrade.exitCode) << upgrade.log;
     EXPECT_FALSE(ProductInstalled(kNotesProduct));
     EXPECT_TRUE(ProductInstalled(kUpgradeProduct));
