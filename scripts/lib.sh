@@ -88,6 +88,17 @@ use_runnable_build() {
     [ -n "${VERRAND_BUILD:-}" ] || build=$(build_folder "$(run_arch)")
 }
 
+# A prefix of its own for a shell test of the build `build`: a copy of the
+# template (make_wine_template), removed when the script ends. NAME begins
+# the folder's name.
+use_test_prefix() { # NAME
+    wine_env
+    mkdir -p "$build/wine/runs"
+    export WINEPREFIX=$(mktemp -d "$build/wine/runs/$1.XXXXXX")
+    cp -a "$build/wine/template/." "$WINEPREFIX/"
+    trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+}
+
 # A prefix made once per build tree; every test run copies it.
 make_wine_template() {
     wine_env

@@ -5,11 +5,7 @@ set -u
 top=$1
 source "$top/scripts/lib.sh"
 build=$2
-wine_env
-mkdir -p "$build/wine/runs"
-export WINEPREFIX=$(mktemp -d "$build/wine/runs/host_cli.XXXXXX")
-cp -a "$build/wine/template/." "$WINEPREFIX/"
-trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+use_test_prefix host_cli
 
 failures=0 checks=0
 host() { VERRAND_BUILD=$build "$top/scripts/host" "$@" 2>"$WINEPREFIX/stderr"; }

@@ -8,11 +8,7 @@ top=$1
 build=$2
 package=$3
 source "$top/scripts/lib.sh"
-wine_env
-mkdir -p "$build/wine/runs"
-export WINEPREFIX=$(mktemp -d "$build/wine/runs/reference_check.XXXXXX")
-cp -a "$build/wine/template/." "$WINEPREFIX/"
-trap 'wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+use_test_prefix reference_check
 
 failures=0 checks=0
 expect() { # description, condition
