@@ -25,32 +25,32 @@ BasicStringLibrary::BasicStringLibrary(const std::wstring& uiTextPath, const std
     m_name = PocoWrapper::toWide(PocoWrapper::Path(uiTextPath).getFileName());
 }
 
-const std::wstring* BasicStringLibrary::Find(const wchar_t* id, std::size_t length)
+bool BasicStringLibrary::Find(const wchar_t* id, std::size_t length, StoredText& text)
 {
     if (!m_strings) {
         InstallLog::Warn(L"BasicStringLib: UI text not loaded.");
-        return 0;
+        return false;
     }
     m_key.assign(id, length);
     PocoWrapper::lowerInPlace(m_key);
-    const StringMap::const_iterator found = m_strings->find(m_key);
-    return found == m_strings->end() ? 0 : &found->second;
+    return m_strings->find(m_key.data(), m_key.size(), text);
 }
 
 bool BasicStringLibrary::FindString(const std::wstring& id, std::wstring& text)
 {
-    const std::wstring* found = Find(id.data(), id.size());
-    if (!found) {
+    StoredText found;
+    if (!Find(id.data(), id.size(), found)) {
         text.clear();
         return false;
     }
-    text = *found;
+    text = found.str();
     return true;
 }
 
 bool BasicStringLibrary::HasString(const std::wstring& id)
 {
-    return Find(id.data(), id.size()) != 0;
+    StoredText found;
+    return Find(id.data(), id.size(), found);
 }
 
 std::wstring BasicStringLibrary::GetLibraryName(const std::wstring& id)

@@ -18,9 +18,9 @@ public:
     std::wstring GetLibraryName(const std::wstring& id);
 
     // The text stored for the identifier of `length` units at `id` (looked
-    // up by its folded form), or null; warns when no strings were loaded.
+    // up by its folded form), or false; warns when no strings were loaded.
     // FindString's lookup, without a copy of the identifier or the text.
-    const std::wstring* Find(const wchar_t* id, std::size_t length);
+    bool Find(const wchar_t* id, std::size_t length, StoredText& text);
 
 private:
 

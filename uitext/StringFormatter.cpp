@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <typeinfo>
 
 #include "BasicStringLibrary.h"
@@ -58,11 +59,22 @@ public:
         spill(count);
         m_spill.append(data, count);
     }
-    // The units of text from pos on, at most count of them.
-    void append(const std::wstring& text, std::size_t pos, std::size_t count = std::wstring::npos)
+    // Units kept one byte each (all below U+0100).
+    void append(const char* data, std::size_t count)
     {
-        append(text.data() + pos, std::min(count, text.size() - pos));
+        if (!m_spilled && count <= kInline - m_size) {
+            for (std::size_t i = 0; i < count; ++i)
+                m_inline[m_size + i] = static_cast<unsigned char>(data[i]);
+            m_size += count;
+            return;
+        }
+        spill(count);
+        const std::size_t at = m_spill.size();
+        m_spill.resize(at + count);
+        for (std::size_t i = 0; i < count; ++i)
+            m_spill[at + i] = static_cast<unsigned char>(data[i]);
     }
+    void append(const std::wstring& text) { append(text.data(), text.size()); }
     void append(wchar_t unit) { append(&unit, 1); }
     void shrink(std::size_t size)
     {
@@ -107,11 +119,16 @@ public:
     wchar_t end() { return m_mechanism.IdentifierEnd(); }
     bool isIdentifierChar(wchar_t ch) { return m_mechanism.IsIdentifierChar(ch); }
     std::wstring notFoundText(const std::wstring& token) { return m_mechanism.NotFoundText(token); }
-    // The text of the identifier text[from, from + length), or null.
-    const std::wstring* find(const std::wstring& text, std::size_t from, std::size_t length, Scratch& scratch)
+    // The text of the identifier of `length` units at id, or false.
+    bool find(const wchar_t* id, std::size_t length, Scratch& scratch, StoredText& found)
     {
-        scratch.id.assign(text, from, length);
-        return m_mechanism.Lookup(scratch.id, scratch.value, m_libraryName) ? &scratch.value : 0;
+        scratch.id.assign(id, length);
+        if (!m_mechanism.Lookup(scratch.id, scratch.value, m_libraryName))
+            return false;
+        found.narrow = 0;
+        found.wide = scratch.value.data();
+        found.size = scratch.value.size();
+        return true;
     }
 
 private:
@@ -134,9 +151,9 @@ public:
     wchar_t end() { return kIdentifierDelimiter; }
     bool isIdentifierChar(wchar_t ch) { return isStringIdentifierChar(ch); }
     std::wstring notFoundText(const std::wstring& token) { return token; }
-    const std::wstring* find(const std::wstring& text, std::size_t from, std::size_t length, Scratch&)
+    bool find(const wchar_t* id, std::size_t length, Scratch&, StoredText& found)
     {
-        return m_library.Find(text.data() + from, length);
+        return m_library.Find(id, length, found);
     }
 
 private:
@@ -145,17 +162,28 @@ private:
 
 // One formatting call. Every level of the recursion appends to the same
 // result, so its length is known when an identifier's text has been put in.
+// The texts of a string library may be kept one byte a unit, so a level
+// reads its text as stored.
 template <class Lookups>
 class Formatting {
 public:
     explicit Formatting(Lookups& lookups) : m_lookups(lookups), m_lookupCount(0), m_capped(false) {}
 
-    void append(const std::wstring& text, int depth);
+    void append(const StoredText& text, int depth)
+    {
+        if (text.wide)
+            append(text.wide, text.size, depth);
+        else
+            append(text.narrow, text.size, depth);
+    }
+    template <typename Unit>
+    void append(const Unit* text, std::size_t size, int depth);
     std::wstring take() { return m_result.take(); }
 
 private:
-    void appendIdentifier(const std::wstring& text, std::wstring::size_type start, std::wstring::size_type end,
-                          int depth, typename Lookups::Scratch& scratch);
+    template <typename Unit>
+    void appendIdentifier(const Unit* text, std::size_t start, std::size_t end, int depth,
+                          typename Lookups::Scratch& scratch);
 
     Lookups& m_lookups;
     ResultText m_result;
@@ -163,25 +191,35 @@ private:
     bool m_capped; // once set, every level copies the rest of its text as it is
 };
 
+template <typename Unit>
+std::wstring widened(const Unit* text, std::size_t size)
+{
+    std::wstring wide(size, L'\0');
+    for (std::size_t i = 0; i < size; ++i)
+        wide[i] = static_cast<wchar_t>(static_cast<typename std::make_unsigned<Unit>::type>(text[i]));
+    return wide;
+}
+
 template <class Lookups>
-void Formatting<Lookups>::append(const std::wstring& text, int depth)
+template <typename Unit>
+void Formatting<Lookups>::append(const Unit* text, std::size_t size, int depth)
 {
     if (depth < 0) {
-        InstallLog::Error(L"DoBasicFormatString exceeded recursive depth with string: " + text);
-        m_result.append(text, 0);
+        InstallLog::Error(L"DoBasicFormatString exceeded recursive depth with string: " + widened(text, size));
+        m_result.append(text, size);
         return;
     }
     const wchar_t start = m_lookups.start();
     const wchar_t end = m_lookups.end();
     typename Lookups::Scratch scratch; // shared by the identifiers of this level
     bool inside = false;
-    std::wstring::size_type pos = 0;
-    std::wstring::size_type opening = 0;
-    for (std::wstring::size_type n = 0; n < text.size() && !m_capped; ++n) {
-        const wchar_t c = text[n];
+    std::size_t pos = 0;
+    std::size_t opening = 0;
+    for (std::size_t n = 0; n < size && !m_capped; ++n) {
+        const wchar_t c = static_cast<wchar_t>(static_cast<typename std::make_unsigned<Unit>::type>(text[n]));
         if (!inside) {
             if (c == start) {
-                m_result.append(text, pos, n - pos);
+                m_result.append(text + pos, n - pos);
                 inside = true;
                 opening = pos = n;
             }
@@ -190,18 +228,19 @@ void Formatting<Lookups>::append(const std::wstring& text, int depth)
             inside = false;
             pos = n + 1;
         } else if (!m_lookups.isIdentifierChar(c)) {
-            m_result.append(text, pos, n + 1 - pos);
+            m_result.append(text + pos, n + 1 - pos);
             inside = false;
             pos = n + 1;
         }
     }
-    m_result.append(text, pos);
+    if (pos < size)
+        m_result.append(text + pos, size - pos);
 }
 
 // The identifier between the delimiters at start and end of text.
 template <class Lookups>
-void Formatting<Lookups>::appendIdentifier(const std::wstring& text, std::wstring::size_type start,
-                                           std::wstring::size_type end, int depth,
+template <typename Unit>
+void Formatting<Lookups>::appendIdentifier(const Unit* text, std::size_t start, std::size_t end, int depth,
                                            typename Lookups::Scratch& scratch)
 {
     if (end == start + 1) {
@@ -212,24 +251,30 @@ void Formatting<Lookups>::appendIdentifier(const std::wstring& text, std::wstrin
     // length cap, however often they refer to each other: the number of
     // lookups is capped as well.
     if (++m_lookupCount > MaxFormattingLookups) {
-        m_result.append(text, start, end + 1 - start);
+        m_result.append(text + start, end + 1 - start);
         m_capped = true;
         InstallLog::Error("Formatted string needs more than 1048576 lookups; rest left unformatted");
         return;
     }
-    const std::wstring* value = m_lookups.find(text, start + 1, end - start - 1, scratch);
-    if (!value) {
-        const std::wstring token = text.substr(start, end + 1 - start);
+    StoredText value;
+    bool found;
+    if (sizeof(Unit) == sizeof(wchar_t)) {
+        found = m_lookups.find(reinterpret_cast<const wchar_t*>(text) + start + 1, end - start - 1, scratch, value);
+    } else {
+        const std::wstring id = widened(text + start + 1, end - start - 1);
+        found = m_lookups.find(id.data(), id.size(), scratch, value);
+    }
+    if (!found) {
+        const std::wstring token = widened(text + start, end + 1 - start);
         InstallLog::Error(L"Identifier not found in lookup: " + token);
-        const std::wstring replacement = m_lookups.notFoundText(token);
-        m_result.append(replacement, 0);
+        m_result.append(m_lookups.notFoundText(token));
         return;
     }
     const std::size_t before = m_result.size();
-    append(*value, depth - 1);
+    append(value, depth - 1);
     if (!m_capped && m_result.size() > MaxFormattedLength) {
         m_result.shrink(before);
-        m_result.append(text, start, end + 1 - start);
+        m_result.append(text + start, end + 1 - start);
         m_capped = true;
         InstallLog::Error("Formatted string exceeds 1048576 characters; rest left unformatted");
     }
@@ -239,7 +284,7 @@ template <class Lookups>
 std::wstring format(const std::wstring& text, Lookups& lookups, int depth)
 {
     Formatting<Lookups> formatting(lookups);
-    formatting.append(text, depth);
+    formatting.append(text.data(), text.size(), depth);
     return formatting.take();
 }
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "PocoWrapper/String.h"
+#include "PlainUiText.h"
 #include "XmlFile.h"
 #include "log/InstallLog.h"
 
@@ -57,21 +58,54 @@ bool collectStrings(const Node& context, StringMap& strings)
             return false;
         }
         // A later string with the same folded identifier replaces the earlier one.
-        std::wstring text = PocoWrapper::toWide(valueOf(*value));
-        const std::pair<StringMap::iterator, bool> added =
-            strings.try_emplace(PocoWrapper::toLower(PocoWrapper::toWide(valueOf(*id))), std::move(text));
-        if (!added.second)
-            added.first->second = std::move(text);
+        strings.set(PocoWrapper::toLower(PocoWrapper::toWide(valueOf(*id))), PocoWrapper::toWide(valueOf(*value)));
     }
     InstallLog::Debug("Number of strings parsed: " + std::to_string(count));
     return true;
+}
+
+boost::shared_ptr<FileBytes> readFile(const std::wstring& path)
+{
+    try {
+        return ReadWholeFile(path);
+    } catch (...) {
+        InstallLog::Error(L"Could not open file " + path);
+        return boost::shared_ptr<FileBytes>();
+    }
+}
+
+// The strings of a file the plain pass can read, with their log lines; null
+// when the file needs the parse tree.
+boost::shared_ptr<StringMap> readPlainly(FileBytes& bytes, const std::wstring& language)
+{
+    boost::shared_ptr<StringMap> strings(new StringMap);
+    std::vector<UiTextLine> lines;
+    if (!ReadPlainUiText(bytes, language, *strings, lines))
+        return boost::shared_ptr<StringMap>();
+    for (const UiTextLine& line : lines) {
+        if (line.error)
+            InstallLog::Error(line.text);
+        else
+            InstallLog::Debug(line.text);
+    }
+    return strings;
 }
 }
 
 boost::shared_ptr<StringMap> getStringMap(const std::wstring& path, const std::wstring& language)
 {
     InstallLog::Debug(L"Parsing file: " + path);
-    const XmlFileHandle file = loadXmlFile(path, "uitext");
+    boost::shared_ptr<FileBytes> bytes = readFile(path);
+    if (!bytes)
+        return boost::shared_ptr<StringMap>();
+    if (const boost::shared_ptr<StringMap> strings = readPlainly(*bytes, language))
+        return strings;
+    // The plain pass gave back pages of a large file before it met what it
+    // leaves to the parse tree: the file is read again.
+    if (bytes->released() && !(bytes = readFile(path)))
+        return boost::shared_ptr<StringMap>();
+    const XmlFileHandle file = parseXmlFile(bytes, path, "uitext");
+    bytes.reset();
     if (!file.document)
         return boost::shared_ptr<StringMap>();
 

@@ -51,7 +51,7 @@ private:
 // The children of the root, as the loader is to walk them. False when the
 // walk ends the load.
 bool walkRoot(const Node& root, const std::wstring& path, const std::wstring& language, Expectation& expect,
-              std::size_t& strings)
+              std::size_t& strings, StringMap& map)
 {
     bool languageSeen = false;
     bool contextSeen = false;
@@ -82,6 +82,8 @@ bool walkRoot(const Node& root, const std::wstring& path, const std::wstring& la
                     return expect.fail("getStringMap(): language element missing id attribute.");
                 if (!string->first_attribute("value"))
                     return expect.fail("getStringMap(): language element missing value attribute.");
+                map.set(PocoWrapper::toLower(PocoWrapper::toWide(valueOf(*string->first_attribute("id")))),
+                        PocoWrapper::toWide(valueOf(*string->first_attribute("value"))));
             }
             strings += count;
             expect.debug("Number of strings parsed: " + std::to_string(count));
@@ -131,7 +133,8 @@ UiTextExpectation ExpectUiTextLoad(const std::string& bytes, const std::wstring&
         expect.fail("This file does not have a root named 'uitext'");
         return result;
     }
-    walkRoot(*root, path, language, expect, result.strings);
+    result.map.reset(new StringMap);
+    walkRoot(*root, path, language, expect, result.strings, *result.map);
     return result;
 }
 

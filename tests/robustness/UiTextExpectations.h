@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <boost/shared_ptr.hpp>
+
 #include "support/InstallLogRecorder.h"
+#include "uitext/StringMap.h"
 
 struct ExpectedLine {
     int priority; // Poco::Message priority
@@ -16,6 +19,9 @@ struct UiTextExpectation {
     bool loads;                       // a map comes back
     std::vector<ExpectedLine> lines;  // starting with "Parsing file: "
     std::size_t strings;              // string elements of a file that loads
+    // What a file that loads maps each folded identifier to, worked out
+    // from the parse tree.
+    boost::shared_ptr<StringMap> map;
 };
 
 // tooDeepAt: where the first element nested deeper than the loader takes

@@ -125,6 +125,16 @@ std::vector<ShapedFile> shapedFiles()
         files.push_back(plain(wrapStrings(repeat("<string id='s' value='v'/>", size / 24))));
         files.push_back(plain("<uitext>" + std::string(size, ' ') + "<context/></uitext>"));
     }
+    // Files of more than 2 MB that the one-pass reading gives back pages of
+    // before it meets what it leaves to the parse tree, near the end.
+    std::string many;
+    for (int i = 0; i < 50000; ++i)
+        many += "<string id='String." + std::to_string(i) + "' value='Text &amp; " + std::to_string(i) + "'/>\n";
+    files.push_back(plain(wrapStrings(many + "<![CDATA[x]]>")));
+    files.push_back(plain(wrapStrings(many + "<string id='late'/>")));
+    files.push_back(plain(wrapStrings(many + "<string id='x' value='&#x110000;'/>")));
+    files.push_back(plain(wrapStrings(many) + "<uitext/>"));
+    files.push_back(plain(wrapStrings(many)));
     // Invalid UTF-8 and odd character references where texts are read.
     const char* const oddTexts[] = { "\xFF",         "\xC0\xAF",     "\xED\xA0\x80", "\xF8\x88\x80\x80\x80",
                                      "\xE2\x98",     "\xF4\x90\x80\x80", "a\x80" "b", "&#0;",
@@ -161,6 +171,7 @@ protected:
         if (strings) {
             ASSERT_LE(strings->size(), expected.strings);
             ASSERT_EQ(expected.strings > 0, !strings->empty());
+            ASSERT_TRUE(*expected.map == *strings);
         }
     }
 
