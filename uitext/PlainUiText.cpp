@@ -160,7 +160,10 @@ private:
     bool readName(const char*& begin, const char*& end);
     bool readAttributes(const char* first, const char* second = "");
     bool readValue(Value& value);
+    enum Child { Element, Closed, NotPlain };
+    Child nextChild(const char*& name, const char*& nameEnd);
     bool readEmptyContent();
+    bool readOpening();
     bool readClosingTag();
     bool readRoot();
     bool readContext(unsigned long& count);
@@ -282,6 +285,24 @@ bool PlainReader::readAttributes(const char* first, const char* second)
     return true;
 }
 
+// Inside an element: past white space and the markup the parser skips, the
+// element's closing tag, or the name of a child's start tag.
+PlainReader::Child PlainReader::nextChild(const char*& name, const char*& nameEnd)
+{
+    for (;;) {
+        skipWhitespace();
+        if (*m_at != '<')
+            return NotPlain;
+        if (m_at[1] == '/')
+            return readClosingTag() ? Closed : NotPlain;
+        const Markup markup = skipMarkup();
+        if (markup == Other)
+            return NotPlain;
+        if (markup == None)
+            return readName(name, nameEnd) ? Element : NotPlain;
+    }
+}
+
 // After a start tag's attributes: "/>", or ">" and nothing but white space,
 // comments and processing instructions up to a closing tag.
 bool PlainReader::readEmptyContent()
@@ -292,18 +313,18 @@ bool PlainReader::readEmptyContent()
         m_at += 2;
         return true;
     }
+    const char* name = 0;
+    const char* nameEnd = 0;
+    return readOpening() && nextChild(name, nameEnd) == Closed;
+}
+
+// After a start tag's attributes: true at ">", the tag read.
+bool PlainReader::readOpening()
+{
     if (*m_at != '>')
         return false;
     ++m_at;
-    for (;;) {
-        skipWhitespace();
-        if (*m_at != '<')
-            return false;
-        if (m_at[1] == '/')
-            return readClosingTag();
-        if (skipMarkup() != Skipped)
-            return false;
-    }
+    return true;
 }
 
 // At "</": the parser does not compare the name with the start tag's.
@@ -326,6 +347,8 @@ bool PlainReader::read()
         return false;
     if (std::strncmp(m_at, "\xEF\xBB\xBF", 3) == 0)
         m_at += 3;
+    const char* name = 0;
+    const char* nameEnd = 0;
     bool rootSeen = false;
     for (;;) {
         skipWhitespace();
@@ -338,22 +361,13 @@ bool PlainReader::read()
             return false;
         if (markup == Skipped)
             continue;
-        const char* name = 0;
-        const char* nameEnd = 0;
-        if (rootSeen || !readName(name, nameEnd) || !equals(name, nameEnd, "uitext"))
+        if (rootSeen || !readName(name, nameEnd) || !equals(name, nameEnd, "uitext") || !readAttributes(""))
             return false;
         rootSeen = true;
-        if (!readAttributes(""))
-            return false;
-        if (m_at[0] == '/' && m_at[1] == '>') {
+        if (m_at[0] == '/' && m_at[1] == '>')
             m_at += 2;
-        } else {
-            if (*m_at != '>')
-                return false;
-            ++m_at;
-            if (!readRoot())
-                return false;
-        }
+        else if (!readOpening() || !readRoot())
+            return false;
     }
 }
 
@@ -362,21 +376,12 @@ bool PlainReader::readRoot()
 {
     bool languageSeen = false;
     bool contextSeen = false;
+    const char* name = 0;
+    const char* nameEnd = 0;
     for (;;) {
-        skipWhitespace();
-        if (*m_at != '<')
-            return false;
-        if (m_at[1] == '/')
-            return readClosingTag();
-        const Markup markup = skipMarkup();
-        if (markup == Other)
-            return false;
-        if (markup == Skipped)
-            continue;
-        const char* name = 0;
-        const char* nameEnd = 0;
-        if (!readName(name, nameEnd))
-            return false;
+        const Child child = nextChild(name, nameEnd);
+        if (child != Element)
+            return child == Closed;
         if (equals(name, nameEnd, "language")) {
             if (languageSeen)
                 line(true, "getStringMap(): multiple language elements found.");
@@ -395,7 +400,7 @@ bool PlainReader::readRoot()
             unsigned long count = 0;
             if (m_at[0] == '/' && m_at[1] == '>')
                 m_at += 2;
-            else if (*m_at != '>' || (++m_at, !readContext(count)))
+            else if (!readOpening() || !readContext(count))
                 return false;
             line(false, "Number of strings parsed: " + std::to_string(count));
         } else {
@@ -409,22 +414,13 @@ bool PlainReader::readRoot()
 // The children of a context element, up to its closing tag.
 bool PlainReader::readContext(unsigned long& count)
 {
+    const char* name = 0;
+    const char* nameEnd = 0;
     for (;;) {
-        skipWhitespace();
-        if (*m_at != '<')
-            return false;
-        if (m_at[1] == '/')
-            return readClosingTag();
-        const Markup markup = skipMarkup();
-        if (markup == Other)
-            return false;
-        if (markup == Skipped)
-            continue;
-        const char* const tag = m_at;
-        const char* name = 0;
-        const char* nameEnd = 0;
-        if (!readName(name, nameEnd))
-            return false;
+        const Child child = nextChild(name, nameEnd);
+        if (child != Element)
+            return child == Closed;
+        const char* const tag = name - 1;
         if (!equals(name, nameEnd, "string")) {
             if (!readAttributes("") || !readEmptyContent())
                 return false;
