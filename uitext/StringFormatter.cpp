@@ -189,6 +189,7 @@ private:
     ResultText m_result;
     std::size_t m_lookupCount;
     bool m_capped; // once set, every level copies the rest of its text as it is
+    std::wstring m_id; // an identifier of a text kept one byte a unit, widened
 };
 
 template <typename Unit>
@@ -261,8 +262,10 @@ void Formatting<Lookups>::appendIdentifier(const Unit* text, std::size_t start, 
     if (sizeof(Unit) == sizeof(wchar_t)) {
         found = m_lookups.find(reinterpret_cast<const wchar_t*>(text) + start + 1, end - start - 1, scratch, value);
     } else {
-        const std::wstring id = widened(text + start + 1, end - start - 1);
-        found = m_lookups.find(id.data(), id.size(), scratch, value);
+        m_id.resize(end - start - 1);
+        for (std::size_t i = 0; i < m_id.size(); ++i)
+            m_id[i] = static_cast<unsigned char>(text[start + 1 + i]);
+        found = m_lookups.find(m_id.data(), m_id.size(), scratch, value);
     }
     if (!found) {
         const std::wstring token = widened(text + start, end + 1 - start);
