@@ -1,38 +1,31 @@
 #include "ChildOutput.h"
 
 #include <chrono>
+#include <climits>
 
 #include "UsageFailure.h"
 
 namespace {
-const wchar_t* const kStars = L"********";
 const DWORD kPollMilliseconds = 10;
+const DWORD kReadBytes = 65536;
 // A child left running (started without waiting) may write without pause;
 // the plan does not wait for a quiet pipe longer than this.
 const std::chrono::seconds kFlushLimit(5);
 }
 
-std::wstring ChildText(const std::string& bytes)
+ChildOutput::ChildOutput(Output& output)
+    : m_output(output), m_mask(std::wstring(), false), m_budget(ULONG_MAX), m_buffer(kReadBytes), m_requested(0), m_done(0), m_stop(false)
 {
-    if (bytes.empty())
-        return std::wstring();
-    const int length = static_cast<int>(bytes.size());
-    UINT codePage = CP_UTF8;
-    int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, 0, 0);
-    if (size == 0) {
-        codePage = CP_OEMCP;
-        size = MultiByteToWideChar(codePage, 0, bytes.data(), length, 0, 0);
-    }
-    std::wstring text(size, L'\0');
-    MultiByteToWideChar(codePage, 0, bytes.data(), length, &text[0], size);
-    return text;
-}
-
-ChildOutput::ChildOutput(Output& output) : m_output(output), m_requested(0), m_done(0), m_stop(false)
-{
-    m_streams[0] = Stream{ "stdout", STD_OUTPUT_HANDLE, 0, 0, 0, std::string() };
-    m_streams[1] = Stream{ "stderr", STD_ERROR_HANDLE, 0, 0, 0, std::string() };
-    for (Stream& stream : m_streams) {
+    const OutputCodePages codePages = ChildOutputCodePages(false);
+    const char* const names[] = { "stdout", "stderr" };
+    const DWORD handles[] = { STD_OUTPUT_HANDLE, STD_ERROR_HANDLE };
+    for (int i = 0; i < 2; ++i) {
+        Stream& stream = m_streams[i];
+        const char* const name = names[i];
+        stream.standardHandle = handles[i];
+        stream.lines.reset(new OutputLines(m_mask, codePages, m_budget, [this, name](const std::wstring& text) {
+            m_output.childOutput(name, text);
+        }));
         SECURITY_ATTRIBUTES inheritable = { sizeof(inheritable), 0, TRUE };
         if (!CreatePipe(&stream.read, &stream.write, &inheritable, 0))
             throw UsageFailure{ "cannot make a pipe for the output of child processes (error " +
@@ -57,8 +50,7 @@ ChildOutput::~ChildOutput()
     // A child that is still running keeps its copy of the write end; what
     // it writes from now on is lost, and the host does not wait for it.
     for (Stream& stream : m_streams) {
-        if (!stream.pending.empty())
-            show(stream, stream.pending);
+        stream.lines->Finish();
         CloseHandle(stream.write);
         CloseHandle(stream.read);
     }
@@ -67,8 +59,7 @@ ChildOutput::~ChildOutput()
 void ChildOutput::addSecret(const std::wstring& secret)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!secret.empty())
-        m_secrets.push_back(secret);
+    m_mask.Add(secret);
 }
 
 void ChildOutput::flush()
@@ -95,14 +86,11 @@ void ChildOutput::readLoop()
             continue;
         // Both pipes were empty: everything written before the last flush
         // request has been shown, a last line without its line end too.
-        if (requested != m_done)
-            for (Stream& stream : m_streams)
-                if (!stream.pending.empty()) {
-                    show(stream, stream.pending);
-                    stream.pending.clear();
-                }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
+            if (requested != m_done)
+                for (Stream& stream : m_streams)
+                    stream.lines->Finish();
             m_done = requested;
         }
         m_changed.notify_all();
@@ -115,28 +103,11 @@ bool ChildOutput::readAvailable(Stream& stream)
     DWORD available = 0;
     if (!PeekNamedPipe(stream.read, 0, 0, 0, &available, 0) || available == 0)
         return false;
-    char buffer[4096];
     DWORD read = 0;
-    if (!ReadFile(stream.read, buffer, sizeof(buffer), &read, 0) || read == 0)
+    if (!ReadFile(stream.read, &m_buffer[0], kReadBytes, &read, 0) || read == 0)
         return false;
-    stream.pending.append(buffer, read);
-    std::string::size_type start = 0;
-    for (std::string::size_type end; (end = stream.pending.find('\n', start)) != std::string::npos; start = end + 1)
-        show(stream, stream.pending.substr(start, end - start));
-    stream.pending.erase(0, start);
+    // The secrets may grow between steps: they change under the same lock.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    stream.lines->Add(&m_buffer[0], read);
     return true;
-}
-
-void ChildOutput::show(Stream& stream, const std::string& line)
-{
-    std::wstring text = ChildText(line.size() && line[line.size() - 1] == '\r' ? line.substr(0, line.size() - 1)
-                                                                               : line);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (const std::wstring& secret : m_secrets)
-            for (std::wstring::size_type at = 0; (at = text.find(secret, at)) != std::wstring::npos;
-                 at += wcslen(kStars))
-                text.replace(at, secret.size(), kStars);
-    }
-    m_output.childOutput(stream.name, text);
 }

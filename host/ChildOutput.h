@@ -3,8 +3,11 @@
 // that actions start inherit the host's standard output and error, so while
 // this object lives those are pipes: every line a child writes through them
 // reaches the output as an "output" event instead, with the secrets of the
-// steps run so far masked.
+// steps run so far masked (in the bytes and in the text, longest first),
+// decoded as the action's captured output is, and a line longer than
+// CommandOutput::kPieceCharacters in pieces.
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,6 +15,7 @@
 
 #include <windows.h>
 
+#include "core/OutputLines.h"
 #include "Output.h"
 
 class ChildOutput {
@@ -31,28 +35,24 @@ private:
     ChildOutput& operator=(const ChildOutput&);
 
     struct Stream {
-        const char* name;
         DWORD standardHandle;
         HANDLE original;
         HANDLE read;
         HANDLE write;
-        std::string pending;
+        std::unique_ptr<OutputLines> lines;
     };
 
     void readLoop();
     bool readAvailable(Stream& stream);
-    void show(Stream& stream, const std::string& line);
 
     Output& m_output;
+    SecretMask m_mask;
+    LineBudget m_budget;
     Stream m_streams[2];
+    std::vector<char> m_buffer; // the reader thread's
     std::thread m_reader;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::vector<std::wstring> m_secrets;
     unsigned long m_requested, m_done;
     bool m_stop;
 };
-
-// Text a child wrote, as UTF-8 when it is valid UTF-8, else in the OEM code
-// page console programs write in.
-std::wstring ChildText(const std::string& bytes);

@@ -1,33 +1,43 @@
 #include "CustomActionData.h"
 
 namespace {
-void addPair(CustomActionArguments& arguments, const std::wstring& piece)
+// Adds one piece; the reason it is refused otherwise.
+const wchar_t* addPair(CustomActionArguments& arguments, const std::wstring& piece)
 {
     if (piece.empty())
-        return;
+        return 0;
     const std::wstring::size_type equals = piece.find(L'=');
     if (equals == std::wstring::npos)
-        arguments.insert(std::make_pair(piece, std::wstring()));
-    else
-        arguments.insert(std::make_pair(piece.substr(0, equals), piece.substr(equals + 1)));
+        return L"has no \"=\"";
+    if (equals == 0)
+        return L"has an empty name";
+    if (!arguments.insert(std::make_pair(piece.substr(0, equals), piece.substr(equals + 1))).second)
+        return L"names an argument an earlier piece named";
+    return 0;
 }
 }
 
-CustomActionArguments ParseCustomActionData(const std::wstring& text)
+bool ParseCustomActionData(const std::wstring& text, CustomActionArguments& arguments, std::wstring& refusal)
 {
-    CustomActionArguments arguments;
+    CustomActionArguments read;
     std::wstring piece;
-    for (std::wstring::size_type i = 0; i < text.size(); ++i) {
-        if (text[i] != L';') {
+    unsigned long place = 1;
+    for (std::wstring::size_type i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != L';') {
             piece += text[i];
         } else if (i + 1 < text.size() && text[i + 1] == L';') {
             piece += L';';
             ++i;
         } else {
-            addPair(arguments, piece);
+            if (const wchar_t* why = addPair(read, piece)) {
+                refusal = L"CustomActionData piece " + std::to_wstring(place) + L" " + why +
+                          L"; the action is not run";
+                return false;
+            }
             piece.clear();
+            ++place;
         }
     }
-    addPair(arguments, piece);
-    return arguments;
+    arguments.swap(read);
+    return true;
 }

@@ -8,7 +8,10 @@
 typedef std::map<std::wstring, std::wstring> CustomActionArguments;
 
 // Names are taken exactly as written (no trimming, case kept). Empty pieces
-// (";" at either end, or two pairs separated by ";" and nothing) are skipped;
-// a piece without "=" names an argument with an empty value. When a name
-// appears twice, its first value counts.
-CustomActionArguments ParseCustomActionData(const std::wstring& text);
+// (";" at either end) are skipped. A piece without "=", with an empty name,
+// or naming an argument a piece before it named is refused: a value with a
+// single ";" in it (a property holding one, say) would otherwise become
+// arguments of its own. Then `refusal` names the piece by its place
+// (counted from 1, empty pieces included), never by its text, which may be
+// a secret, and the result is false.
+bool ParseCustomActionData(const std::wstring& text, CustomActionArguments& arguments, std::wstring& refusal);

@@ -44,6 +44,10 @@ private:
 int runOnContext(MSIHANDLE install, const std::wstring& name, ActionFunction action)
 {
     boost::shared_ptr<MsiActionContext> context = MsiActionContext::Create(install, name);
+    if (!context->Refusal().empty()) {
+        context->Log(LogLevelError, name + L": " + context->Refusal());
+        return ActionFailed;
+    }
     if (RefusedInInstallerSession(name)) {
         context->Log(LogLevelError, name + L": a deployment unit cannot be installed or removed from inside a "
                                            L"Windows Installer session");

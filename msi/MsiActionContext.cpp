@@ -17,8 +17,11 @@ boost::shared_ptr<MsiActionContext> MsiActionContext::Create(MSIHANDLE install, 
 {
     std::wstring data;
     const UINT result = ReadInstallerProperty(install, L"CustomActionData", data);
-    boost::shared_ptr<MsiActionContext> context(
-        new MsiActionContext(install, action, ParseCustomActionData(data)));
+    CustomActionArguments arguments;
+    std::wstring refusal;
+    ParseCustomActionData(data, arguments, refusal);
+    boost::shared_ptr<MsiActionContext> context(new MsiActionContext(install, action, arguments));
+    context->m_refusal = refusal;
     if (result != ERROR_SUCCESS)
         context->Log(LogLevelError, L"Couldn't read CustomActionData (error " + std::to_wstring(result) + L")");
     return context;

@@ -36,6 +36,10 @@ public:
     // A line of the process-wide install log.
     void LogInstallLogLine(const std::wstring& line);
 
+    // Why CustomActionData was refused (the action must not run then);
+    // empty when it was read.
+    const std::wstring& Refusal() const { return m_refusal; }
+
 private:
     // True when the action runs deferred, as rollback or as commit. Asked
     // once, when first needed: every question is a call into the installer
@@ -47,4 +51,5 @@ private:
     std::wstring m_action;
     RunMode m_mode;
     CustomActionArguments m_arguments;
+    std::wstring m_refusal;
 };

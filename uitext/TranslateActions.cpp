@@ -35,5 +35,6 @@ VERRAND_ACTION(TranslateStringIfConditionsEqual)
     const std::wstring right = *context->GetArg(UiTextArgumentNames::RHSCondition);
     if (left == right)
         return translate(*context);
+    context->Log(LogLevelInfo, L"TranslateStringIfConditionsEqual: the conditions differ; nothing is translated");
     return ActionDone;
 }

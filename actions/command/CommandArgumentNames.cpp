@@ -13,6 +13,7 @@ const std::wstring UseShellExecute(L"UseShellExecute");
 const std::wstring EnvSettings(L"EnvSettings");
 const std::wstring CaptureOutput(L"CaptureOutput");
 const std::wstring TimeoutSeconds(L"TimeoutSeconds");
+const std::wstring SuccessCodes(L"SuccessCodes");
 
 const std::wstring CmdLine(L"CmdLine");
 const std::wstring RunOnDuAction(L"RunOnDuAction");

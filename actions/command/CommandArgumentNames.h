@@ -16,6 +16,7 @@ extern const std::wstring UseShellExecute;
 extern const std::wstring EnvSettings;
 extern const std::wstring CaptureOutput;
 extern const std::wstring TimeoutSeconds;
+extern const std::wstring SuccessCodes;
 
 // The RunCommand family.
 extern const std::wstring CmdLine;

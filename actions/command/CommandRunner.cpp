@@ -1,5 +1,7 @@
 #include "CommandRunner.h"
 
+#include <algorithm>
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -9,7 +11,7 @@
 #include "CommandArgumentNames.h"
 #include "CommandText.h"
 #include "EnvironmentSettings.h"
-#include "SecretMask.h"
+#include "core/SecretMask.h"
 #include "WatchOptions.h"
 #include "WatchedCommand.h"
 #include "Wow64Redirection.h"
@@ -26,14 +28,37 @@ void logLine(CMsiLogMessage& log, const std::wstring& line)
 }
 
 // An argument read with GetArg, parsed as a number when it is given; a
-// value that is not a number leaves the default.
-int numberArgument(IActionContext& context, const std::wstring& name, int defaultValue)
+// value that is not a number leaves the default, with a warning.
+int numberArgument(IActionContext& context, CMsiLogMessage& log, const std::wstring& name, int defaultValue)
 {
     const std::wstring text = *context.GetArg(name);
     int value = defaultValue;
-    if (!text.empty())
-        StringToInt(text, value);
+    if (!text.empty() && !StringToInt(text, value)) {
+        CString line;
+        line.Format(L"RunCommand: %s [%s] is not a number: %d is used", name.c_str(), text.c_str(), defaultValue);
+        context.Log(LogLevelWarning, line.str());
+    }
     return value;
+}
+
+// How the attempts ended, for SuccessCodes.
+enum Outcome { NotRun, Exited, TimedOut };
+
+// The SuccessCodes verdict on the last attempt: true when it passes.
+bool successCodesMet(IActionContext& context, const std::wstring& text, const std::vector<int>& codes,
+                     Outcome outcome, int exitCode)
+{
+    if (outcome == Exited && std::find(codes.begin(), codes.end(), exitCode) != codes.end())
+        return true;
+    CString line;
+    if (outcome == Exited)
+        line.Format(L"RunCommand: Command returned result [%d], which is not in SuccessCodes [%s]", exitCode,
+                    text.c_str());
+    else
+        line.Format(L"RunCommand: Command %s (SuccessCodes [%s])",
+                    outcome == TimedOut ? L"timed out" : L"could not be run", text.c_str());
+    context.Log(LogLevelError, line.str());
+    return false;
 }
 }
 
@@ -71,8 +96,8 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
     int maxRetries = kDefaultMaxRetries;
     int interval = kDefaultRetryInterval;
     if (allowRetries) {
-        maxRetries = numberArgument(*context, CommandArgumentNames::MaxRetriesAllowed, kDefaultMaxRetries);
-        interval = numberArgument(*context, CommandArgumentNames::RetryInterval, kDefaultRetryInterval);
+        maxRetries = numberArgument(*context, log, CommandArgumentNames::MaxRetriesAllowed, kDefaultMaxRetries);
+        interval = numberArgument(*context, log, CommandArgumentNames::RetryInterval, kDefaultRetryInterval);
         if (interval < 0)
             interval = 0;
     }
@@ -80,16 +105,36 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
     const CString useShell = GetCStringArg(context, CommandArgumentNames::UseShellExecute);
     logLine(log, L"UseShellExecute:    " + useShell.str());
     const bool shell = IsYesWord(useShell.str());
+    const bool noWait = IsYesWord(noWaiting.str());
 
     // Output capture and the time limit: nothing is logged unless they are
     // asked for.
     const WatchOptions watch =
         ReadWatchOptions(GetCStringArg(context, CommandArgumentNames::CaptureOutput).str(),
-                         GetCStringArg(context, CommandArgumentNames::TimeoutSeconds).str(), shell,
-                         IsYesWord(noWaiting.str()));
+                         GetCStringArg(context, CommandArgumentNames::TimeoutSeconds).str(), shell, noWait);
     for (const std::wstring& note : watch.notes)
         logLine(log, mask.Text(note));
 
+    // SuccessCodes: without it the status is 0 whatever the command did.
+    const std::wstring successText = GetCStringArg(context, CommandArgumentNames::SuccessCodes).str();
+    std::vector<int> successCodes;
+    std::wstring refusal = watch.refusal;
+    if (refusal.empty() && !successText.empty()) {
+        if (!ReadSuccessCodes(successText, successCodes))
+            refusal = L"SuccessCodes [" + successText +
+                      L"] is not a list of exit codes separated by \";\"; the command is not run";
+        else if (shell || noWait)
+            refusal = std::wstring(L"SuccessCodes cannot be checked with ") +
+                      (shell ? L"UseShellExecute" : L"NoWaiting") + L", which give no exit code; the command is not run";
+    }
+    if (!refusal.empty()) {
+        context->Log(LogLevelError, L"RunCommand: " + mask.Text(refusal));
+        return 1;
+    }
+    if (maxRetries < 0)
+        logLine(log, L"MaxRetriesAllowed is below 0: the command is not run");
+
+    Outcome outcome = NotRun;
     try {
         const std::wstring settings = *context->GetArg(CommandArgumentNames::EnvSettings);
         if (!settings.empty()) {
@@ -100,20 +145,36 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
 
         const int showMode = hide ? SW_SHOWMINIMIZED : SW_SHOWNORMAL;
         for (int attempt = 0; attempt <= maxRetries; ++attempt) {
-            const bool noWait = IsYesWord(noWaiting.str());
+            outcome = NotRun;
             if (shell) {
                 context->Log(LogLevelInfo, L"UseShellExecute: " + mask.CommandLine(commandLine.str()));
                 // A shell launch gives no exit code to look at.
-                ShellExecuteW(0, 0, commandLine, 0, 0, showMode);
+                const INT_PTR started = reinterpret_cast<INT_PTR>(ShellExecuteW(0, 0, commandLine, 0, 0, showMode));
+                if (started <= 32) {
+                    CString line;
+                    line.Format(L"RunCommand: ShellExecute failed (%d)", static_cast<int>(started));
+                    context->Log(LogLevelError, line.str());
+                }
             } else if (watch.Active()) {
                 DWORD code = 0;
-                if (RunWatchedCommand(*context, log, commandLine.str(), hide, watch, mask, code))
+                bool timedOut = false;
+                if (RunWatchedCommand(*context, log, commandLine.str(), hide, watch, mask, code, timedOut)) {
                     *exitCode = static_cast<int>(code);
-            } else {
-                RunRedistProgram(context, commandLine, kRedistOptions, hide, 0, reinterpret_cast<DWORD*>(exitCode), 0,
-                                 false, 0, CString(), CString(), noWait);
+                    outcome = timedOut ? TimedOut : Exited;
+                }
+            } else if (RunRedistProgram(context, commandLine, kRedistOptions, hide, 0,
+                                        reinterpret_cast<DWORD*>(exitCode), 0, false, 0, CString(), CString(),
+                                        noWait) &&
+                       !noWait) {
+                outcome = Exited;
             }
-            if (*exitCode == 0)
+            if (outcome != NotRun) {
+                CString line;
+                line.Format(L"Command returned result [%d]", *exitCode);
+                log.Log(line);
+            }
+            if (*exitCode == 0 || (outcome == Exited && std::find(successCodes.begin(), successCodes.end(),
+                                                                  *exitCode) != successCodes.end()))
                 break;
             if (maxRetries > 0) {
                 CString line;
@@ -130,6 +191,9 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
         line.Format(L"Unable to execute this command %s: error: %d", mask.CommandLine(commandLine.str()).c_str(),
                     static_cast<int>(error));
         log.Log(line);
+        outcome = NotRun;
     }
+    if (!successText.empty() && !successCodesMet(*context, successText, successCodes, outcome, *exitCode))
+        return 1;
     return 0;
 }

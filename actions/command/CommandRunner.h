@@ -11,7 +11,12 @@
 // when allowRetries). *exitCode gets the command's exit code when one is
 // obtained (ERROR_TIMEOUT when the time limit ended it) and keeps its value
 // otherwise.
-// Always returns 0: the outcome is in *exitCode and in the log.
+// Returns 1 when a setting refuses the command (a TimeoutSeconds or
+// SuccessCodes that is not one; SuccessCodes with a launch that gives no
+// exit code: the command is not run) and, with SuccessCodes, when the last
+// attempt could not run, timed out or returned a code not in the list; one
+// level-4 line says why. Otherwise 0: the outcome is in *exitCode and in
+// the log.
 int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString commandLine, int* exitCode,
                        bool allowRetries);
 

@@ -66,3 +66,19 @@ std::vector<std::wstring> SplitCodeList(const std::wstring& text)
         pieces.push_back(PocoWrapper::trimBlanks(text.substr(start)));
     return pieces;
 }
+
+bool ReadSuccessCodes(const std::wstring& text, std::vector<int>& codes)
+{
+    const std::vector<std::wstring> entries = SplitCodeList(text);
+    std::vector<int> read;
+    for (const std::wstring& entry : entries) {
+        int code = 0;
+        if (!ReadReturnCode(entry, code))
+            return false;
+        read.push_back(code);
+    }
+    if (read.empty())
+        return false;
+    codes.swap(read);
+    return true;
+}

@@ -26,3 +26,8 @@ std::vector<std::wstring> SplitTransactionKinds(const std::wstring& text);
 // (spaces only). Empty pieces between two ";" keep their place; the text after
 // the last ";" is a piece only when it is not empty before trimming.
 std::vector<std::wstring> SplitCodeList(const std::wstring& text);
+
+// The exit codes of SuccessCodes: ReturnCodesSet entries separated by ";",
+// every one a code (a ";" at the end is allowed). False, leaving codes
+// untouched, for an empty list or an entry that is not a code.
+bool ReadSuccessCodes(const std::wstring& text, std::vector<int>& codes);

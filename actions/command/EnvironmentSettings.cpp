@@ -8,7 +8,7 @@
 #include "PocoWrapper/StringTokenizer.h"
 #include "core/CString.h"
 #include "core/LogLevel.h"
-#include "SecretMask.h"
+#include "core/SecretMask.h"
 
 namespace {
 const DWORD kFirstBufferSize = 4096;

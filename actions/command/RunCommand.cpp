@@ -1,7 +1,9 @@
 // The RunCommand family: each action picks a command line, decides whether it
-// runs, and hands it to the command runner. All return 0; what the command
-// did is in the log (and, for RunCommandAndSetProperty, in a property, which
-// gets its Default value and status 1 when the value list is broken).
+// runs, and hands it to the command runner. All return the runner's status:
+// 0 unless a setting refuses the command or SuccessCodes is not met; what
+// the command did is in the log (and, for RunCommandAndSetProperty, in a
+// property, which gets its Default value and status 1 when the value list
+// is broken).
 #include "core/Action.h"
 #include "support/mossel/Mossel.h"
 
@@ -94,7 +96,7 @@ VERRAND_ACTION(RunCommandAndSetProperty)
         return ActionDone;
     }
     int exitCode = kNoExitCode;
-    ExecuteCommandLine(context, commandLine, &exitCode, false);
+    const int status = ExecuteCommandLine(context, commandLine, &exitCode, false);
 
     const std::wstring property = *context->GetArg(CommandArgumentNames::WriteProperty);
     const std::wstring defaultValue = *context->GetArg(CommandArgumentNames::Default);
@@ -124,5 +126,5 @@ VERRAND_ACTION(RunCommandAndSetProperty)
         }
     }
     context->SetProperty(property, value);
-    return ActionDone;
+    return status;
 }

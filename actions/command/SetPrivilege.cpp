@@ -1,5 +1,6 @@
 // SetPrivilege: grants a user right to a named account, or to the current
-// user when no account is given. The grant's own result is not reported.
+// user when no account is given. A grant that fails is logged; the status
+// stays 0, as for every command action.
 #include "core/Action.h"
 #include "support/mossel/Mossel.h"
 
@@ -15,9 +16,12 @@ VERRAND_ACTION(SetPrivilege)
         context->Log(LogLevelInfo, L"[SetPrivilege] Empty sPrivilege");
         return ActionDone;
     }
-    if (!account.IsEmpty())
-        AddPrivilege(privilege, account);
-    else
-        AddPrivilegeOnCurrentUser(privilege);
+    const bool granted = account.IsEmpty() ? AddPrivilegeOnCurrentUser(privilege) : AddPrivilege(privilege, account);
+    if (!granted) {
+        CString line;
+        line.Format(L"[SetPrivilege] Couldn't grant %s to %s (%lu)", privilege.GetString(),
+                    account.IsEmpty() ? L"the current user" : account.GetString(), GetLastError());
+        context->Log(LogLevelError, line.str());
+    }
     return ActionDone;
 }

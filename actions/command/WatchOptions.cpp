@@ -30,7 +30,8 @@ WatchOptions ReadWatchOptions(const std::wstring& captureOutput, const std::wstr
     options.capture = IsTrueWord(captureOutput);
     options.timeoutSeconds = 0;
     if (!timeoutSeconds.empty() && !ParseTimeoutSeconds(timeoutSeconds, options.timeoutSeconds))
-        options.notes.push_back(L"TimeoutSeconds [" + timeoutSeconds + L"] is not a positive whole number: no time limit");
+        options.refusal =
+            L"TimeoutSeconds [" + timeoutSeconds + L"] is not a whole number of seconds from 1 up; the command is not run";
 
     // A shell launch gives no process to watch and never waits.
     const wchar_t* const unwatched = shell ? L"UseShellExecute" : noWait ? L"NoWaiting" : 0;

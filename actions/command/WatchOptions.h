@@ -11,6 +11,9 @@ struct WatchOptions {
     // Why a setting is not used, one information line each (without the
     // runner's prefix).
     std::vector<std::wstring> notes;
+    // Why the command must not run (a time limit that is not one), empty
+    // when it may.
+    std::wstring refusal;
 
     // The command needs the runner's own launch: pipes, a job, a time limit.
     bool Active() const { return capture || timeoutSeconds > 0; }
@@ -22,6 +25,8 @@ bool ParseTimeoutSeconds(const std::wstring& text, unsigned long& seconds);
 
 // The options from the texts of CaptureOutput and TimeoutSeconds, for a
 // command launched through the shell or not waited for as the runner decided:
-// neither can be watched, so both settings are then dropped with a note.
+// neither can be watched, so both settings are then dropped with a note. A
+// TimeoutSeconds given that is not a whole number of seconds from 1 up is a
+// refusal, whatever else is set.
 WatchOptions ReadWatchOptions(const std::wstring& captureOutput, const std::wstring& timeoutSeconds, bool shell,
                               bool noWait);

@@ -1,11 +1,12 @@
 #include "WatchedCommand.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "actions/files/LineFiles.h"
 #include "core/CString.h"
 #include "core/LogLevel.h"
-#include "OutputLines.h"
+#include "core/OutputLines.h"
 
 namespace {
 const DWORD kPipeBufferBytes = 65536;
@@ -150,9 +151,9 @@ DWORD waitTime(ULONGLONG deadline)
     return deadline - now >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(deadline - now);
 }
 
-// After the command ended: reads until both pipes are closed or empty, for
-// at most the drain time. A process the command started may hold a pipe's
-// write end for as long as it lives; it is not waited for.
+// After the command ended: reads until both pipes are closed, for at most
+// the drain time. A process the command started may hold a pipe's write end
+// for as long as it lives; it is not waited for longer.
 void drain(OutputPipe& output, OutputPipe& errors)
 {
     const ULONGLONG deadline = GetTickCount64() + CommandWatch::kDrainMilliseconds;
@@ -161,16 +162,14 @@ void drain(OutputPipe& output, OutputPipe& errors)
         HANDLE events[2];
         OutputPipe* reading[2];
         DWORD count = 0;
-        bool empty = true;
         for (OutputPipe* pipe : pipes) {
             if (!pipe->Reading())
                 continue;
-            empty = empty && pipe->Empty();
             reading[count] = pipe;
             events[count++] = pipe->Event();
         }
         const DWORD wait = waitTime(deadline);
-        if (count == 0 || empty || wait == 0)
+        if (count == 0 || wait == 0)
             return;
         const DWORD result = WaitForMultipleObjects(count, events, FALSE, wait);
         if (result >= WAIT_OBJECT_0 + count)
@@ -178,23 +177,46 @@ void drain(OutputPipe& output, OutputPipe& errors)
         reading[result - WAIT_OBJECT_0]->Collect();
     }
 }
+
+// The number of processes in the job that have not ended; 0 when it cannot
+// be asked (the command itself has ended then, and nothing else is known).
+DWORD activeProcesses(HANDLE job)
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof(accounting), 0))
+        return 0;
+    return accounting.ActiveProcesses;
 }
 
-unsigned ConsoleOutputCodePage()
+// A job whose processes may leave it when they ask to be started outside
+// it, and which ends what is left in it when its last handle closes. 0 when
+// it is ready, else the error.
+DWORD createCommandJob(ScopedHandle& job)
 {
-    const UINT console = GetConsoleOutputCP();
-    return console ? console : GetOEMCP();
+    job.reset(CreateJobObjectW(0, 0));
+    if (!job.valid())
+        return GetLastError();
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_BREAKAWAY_OK | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+        const DWORD error = GetLastError();
+        job.close();
+        return error;
+    }
+    return 0;
+}
 }
 
 bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::wstring& commandLine, bool hide,
-                       const WatchOptions& options, const SecretMask& mask, DWORD& exitCode)
+                       const WatchOptions& options, const SecretMask& mask, DWORD& exitCode, bool& timedOut)
 {
-    const unsigned codePage = ConsoleOutputCodePage();
+    timedOut = false;
+    const OutputCodePages codePages = ChildOutputCodePages(hide);
     LineBudget budget;
-    OutputLines outputLines(mask, codePage, budget, [&log](const std::wstring& text) {
+    OutputLines outputLines(mask, codePages, budget, [&log](const std::wstring& text) {
         log.Log((L"> " + text).c_str());
     });
-    OutputLines errorLines(mask, codePage, budget, [&log](const std::wstring& text) {
+    OutputLines errorLines(mask, codePages, budget, [&log](const std::wstring& text) {
         log.Log((L"! " + text).c_str());
     });
     OutputPipe output(outputLines);
@@ -209,13 +231,14 @@ bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::
         }
     }
 
-    // Every process the command starts joins its job, so a time limit can
-    // end them all.
+    // Every process the command starts joins its job (unless it asks to be
+    // started outside it), so a time limit can wait for them all and end
+    // them all.
     ScopedHandle job;
     if (options.timeoutSeconds > 0) {
-        job.reset(CreateJobObjectW(0, 0));
-        if (!job.valid())
-            logFailure(context, L"CreateJobObject", GetLastError(), kTreeNotEnded);
+        const DWORD error = createCommandJob(job);
+        if (error != 0)
+            logFailure(context, L"CreateJobObject", error, kTreeNotEnded);
     }
 
     // CreateProcessW may write into the command line, so give it a copy.
@@ -263,28 +286,39 @@ bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::
         errors.Start();
     }
 
+    // With a time limit the command has ended when every process of its job
+    // has; the job says so when asked, so once the command itself is gone
+    // it is asked again at short intervals.
     const ULONGLONG deadline =
         options.timeoutSeconds > 0 ? GetTickCount64() + options.timeoutSeconds * 1000ULL : 0;
-    bool timedOut = false;
+    bool commandEnded = false;
     for (;;) {
-        HANDLE handles[3] = { process.get() };
+        if (commandEnded && (!wholeTree || activeProcesses(job.get()) == 0))
+            break;
+        HANDLE handles[3];
         OutputPipe* pipes[3] = { 0 };
-        DWORD count = 1;
+        DWORD count = 0;
+        if (!commandEnded)
+            handles[count++] = process.get();
         for (OutputPipe* pipe : { &output, &errors }) {
             if (pipe->Reading()) {
                 pipes[count] = pipe;
                 handles[count++] = pipe->Event();
             }
         }
-        const DWORD result = WaitForMultipleObjects(count, handles, FALSE, waitTime(deadline));
-        if (result == WAIT_OBJECT_0)
-            break;
-        if (result > WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + count) {
-            pipes[result - WAIT_OBJECT_0]->Collect();
+        DWORD wait = waitTime(deadline);
+        if (commandEnded)
+            wait = std::min<DWORD>(wait, CommandWatch::kJobPollMilliseconds);
+        const DWORD result = count ? WaitForMultipleObjects(count, handles, FALSE, wait) : (Sleep(wait), WAIT_TIMEOUT);
+        if (result < WAIT_OBJECT_0 + count) {
+            if (pipes[result - WAIT_OBJECT_0])
+                pipes[result - WAIT_OBJECT_0]->Collect();
+            else
+                commandEnded = true;
             continue;
         }
         if (result == WAIT_TIMEOUT) {
-            if (GetTickCount64() < deadline)
+            if (deadline == 0 || GetTickCount64() < deadline)
                 continue;
             timedOut = true;
             const bool ended = wholeTree ? TerminateJobObject(job.get(), ERROR_TIMEOUT) != FALSE

@@ -8,25 +8,25 @@
 
 #include "core/IActionContext.h"
 #include "core/MsiLogMessage.h"
-#include "SecretMask.h"
+#include "core/SecretMask.h"
 #include "WatchOptions.h"
 
 namespace CommandWatch {
 // How long the pipes are still read after the command ended, for output a
 // process it started may still be writing.
 const DWORD kDrainMilliseconds = 2000;
+// How often the job of a command under a time limit is asked whether a
+// process of it still runs, once the command itself has ended.
+const DWORD kJobPollMilliseconds = 20;
 }
-
-// The code page of console output: what a console program writes in when
-// its text is not UTF-8.
-unsigned ConsoleOutputCodePage();
 
 // Starts commandLine (hidden when hide) and waits for it. With
 // options.capture its output lines go through log, "> " before standard
 // output and "! " before standard error; with options.timeoutSeconds the
-// command and every process it started are ended when the time is up.
+// command has ended when every process it started has (a process started
+// outside its job excepted), and all of them are ended when the time is up.
 // Failures are logged at the error level on the context. True when the
 // command ran: exitCode is then its exit code, or ERROR_TIMEOUT when the time
-// limit ended it.
+// limit ended it (timedOut then says so).
 bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::wstring& commandLine, bool hide,
-                       const WatchOptions& options, const SecretMask& mask, DWORD& exitCode);
+                       const WatchOptions& options, const SecretMask& mask, DWORD& exitCode, bool& timedOut);

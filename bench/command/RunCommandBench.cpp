@@ -1,8 +1,10 @@
 // RunCommand through its export against CreateProcessW and a wait of the same
 // command line: what the runner's reading, echo and bookkeeping cost on top
 // of starting a process. The command is this program itself, asked to exit
-// at once. Then RunCommand capturing 100,000 lines of output into the log
-// against the same command writing them to a file.
+// at once. Then RunCommand capturing output into the log against the same
+// command writing it to a file, for three writers: 100,000 lines in large
+// blocks, 100,000 lines with one WriteFile each, and 1,000,000 lines through
+// the C runtime's buffered standard output.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +22,10 @@
 namespace {
 typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 const int kRuns = 40;
-const int kCapturedLines = 100000;
+const long kCapturedLines = 100000;
+const long kBufferedLines = 1000000;
+// What one attempt logs at most.
+const long kLoggedLines = 100000;
 
 std::wstring selfPath()
 {
@@ -53,17 +58,39 @@ int printLines(int count)
     return 0;
 }
 
+// Writes count short lines to standard output, one WriteFile each.
+int printLinesEach(int count)
+{
+    char line[32];
+    for (int i = 1; i <= count; ++i) {
+        const int length = std::snprintf(line, sizeof(line), "output line %d\r\n", i);
+        DWORD written = 0;
+        if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, length, &written, 0))
+            return 1;
+    }
+    return 0;
+}
+
+// Writes count short lines through the C runtime's standard output, as it
+// buffers them.
+int printLinesBuffered(int count)
+{
+    for (int i = 1; i <= count; ++i)
+        std::printf("output line %d\n", i);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 typedef boost::shared_ptr<IActionContext> ContextPtr;
 const int kCaptureRuns = 5;
 
 // Output through the runner's pipes into the log, against the same command
 // with its output sent to a file.
-void benchCapture(ActionFunction runCommand)
+void benchCapture(ActionFunction runCommand, const std::string& figure, const std::wstring& writer, long count)
 {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const std::wstring file = std::wstring(temp) + L"verrand-bench-lines.txt";
-    const std::wstring lines = L"\"" + selfPath() + L"\" --lines " + std::to_wstring(kCapturedLines);
+    const std::wstring lines = L"\"" + selfPath() + L"\" " + writer + L" " + std::to_wstring(count);
 
     QuietContext::Values arguments;
     arguments[L"CmdLine"] = L"cmd /c \"" + lines + L"\"";
@@ -83,14 +110,13 @@ void benchCapture(ActionFunction runCommand)
         captureSeconds = i == 0 ? captureNow : std::min(captureSeconds, captureNow);
     }
     DeleteFileW(file.c_str());
-    // Every run logs its 100,000 lines, plus the runner's own lines.
-    if (captureContext->lines < static_cast<long>(kCaptureRuns) * kCapturedLines) {
+    // Every run logs its lines (up to the limit), plus the runner's own lines.
+    if (captureContext->lines < static_cast<long>(kCaptureRuns) * std::min(count, kLoggedLines)) {
         std::printf("RunCommand bench: only %ld lines were captured\n", captureContext->lines);
         return;
     }
-    ReportFigure("RunCommand with CaptureOutput, 100,000 lines into the log", captureSeconds * 1000, "ms",
+    ReportFigure(figure, captureSeconds * 1000, "ms",
                  "the same command with its output sent to a file (cmd /c ... > file)", fileSeconds * 1000);
-    ReportPeakMemory("RunCommand bench");
 }
 
 bool createAndWait(const std::wstring& commandLine)
@@ -115,6 +141,10 @@ int main(int argc, char** argv)
         return 0;
     if (argc > 2 && std::strcmp(argv[1], "--lines") == 0)
         return printLines(std::atoi(argv[2]));
+    if (argc > 2 && std::strcmp(argv[1], "--lines-each") == 0)
+        return printLinesEach(std::atoi(argv[2]));
+    if (argc > 2 && std::strcmp(argv[1], "--lines-buffered") == 0)
+        return printLinesBuffered(std::atoi(argv[2]));
     HMODULE verrand = LoadLibraryW(L"Verrand.dll");
     ActionFunction runCommand = verrand ? reinterpret_cast<ActionFunction>(GetProcAddress(verrand, "RunCommand")) : 0;
     if (!runCommand) {
@@ -144,6 +174,11 @@ int main(int argc, char** argv)
     }
     ReportFigure("RunCommand of a program that exits at once", action / kRuns * 1000, "ms/run",
                  "CreateProcessW + wait of the same command", plain / kRuns * 1000);
-    benchCapture(runCommand);
+    benchCapture(runCommand, "RunCommand with CaptureOutput, 100,000 lines into the log", L"--lines", kCapturedLines);
+    benchCapture(runCommand, "RunCommand with CaptureOutput, 100,000 lines, one WriteFile each", L"--lines-each",
+                 kCapturedLines);
+    benchCapture(runCommand, "RunCommand with CaptureOutput, 1,000,000 lines through the C runtime's buffer",
+                 L"--lines-buffered", kBufferedLines);
+    ReportPeakMemory("RunCommand bench");
     return 0;
 }

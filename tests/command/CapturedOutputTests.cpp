@@ -11,7 +11,7 @@
 
 #include "ProbeCommands.h"
 #include "actions/command/CommandRunner.h"
-#include "actions/command/OutputLines.h"
+#include "core/OutputLines.h"
 #include "actions/command/WatchedCommand.h"
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
@@ -125,9 +125,9 @@ TEST_F(CapturedOutputTest, OutputAndErrorAreLoggedLineByLine)
                                   L"\"tab\\there\\0\\r\\n\\nnaïve ✓\\n\" --err \"second\\rthird\" --out \"caf\\x82\" "
                                   L"--exit 3"),
                      { { L"CaptureOutput", L"yes" } }));
-    // Not UTF-8: the console's code page, whatever it is here.
+    // Not UTF-8: the code page a shown child writes in, whatever it is here.
     wchar_t oem[2] = {};
-    MultiByteToWideChar(ConsoleOutputCodePage(), 0, "\x82", 1, oem, 1);
+    MultiByteToWideChar(ChildOutputCodePages(false).expected, 0, "\x82", 1, oem, 1);
     EXPECT_EQ((Texts{ L"one", L"two", L"tab\there\xFFFD", L"", L"na\xEFve \x2713", std::wstring(L"caf") + oem[0] }),
               captured(*context, kOutput));
     EXPECT_EQ((Texts{ L"first problem", L"second", L"third" }), captured(*context, L"RunCommand: ! "));
@@ -250,12 +250,78 @@ TEST_F(CapturedOutputTest, SettingsThatDoNotApplyChangeNothingButALine)
     // options' echo, and the command runs as before.
     const std::wstring release = temp.file(L"release");
     EXPECT_EQ(-1, run(ProbeCommand(L"--wait-for " + Quoted(release) + L" --done " + file(L"done")),
-                      { { L"NoWaiting", L"yes" }, { L"CaptureOutput", L"yes" }, { L"TimeoutSeconds", L"1x" } }));
+                      { { L"NoWaiting", L"yes" }, { L"CaptureOutput", L"yes" }, { L"TimeoutSeconds", L"1" } }));
     const Texts lines = RunnerLines(*context);
     ASSERT_LE(3u, lines.size());
-    EXPECT_EQ((Texts{ L"UseShellExecute:    ", L"TimeoutSeconds [1x] is not a positive whole number: no time limit",
-                      L"CaptureOutput is ignored with NoWaiting" }),
+    EXPECT_EQ((Texts{ L"UseShellExecute:    ", L"CaptureOutput is ignored with NoWaiting",
+                      L"TimeoutSeconds is ignored with NoWaiting" }),
               Texts(lines.end() - 3, lines.end()));
     WriteBytes(release, "go");
     ASSERT_TRUE(WaitForFile(temp.file(L"done")));
+}
+
+TEST_F(CapturedOutputTest, SecretsAreMaskedInEveryEncodingAProgramWrites)
+{
+    const std::wstring secret = L"p\xE4ssw\xF6rd";
+    struct Row {
+        std::wstring commandLine;
+        const wchar_t* hide;
+        const wchar_t* line;
+    } rows[] = {
+        // UTF-16LE, with no byte-order mark.
+        { L"cmd /u /c echo my secretpw here", L"1", L"my ******** here" },
+        { L"cmd /u /c echo my secretpw here", L"", L"my ******** here" },
+        // The code page cmd writes in, with a console or without one.
+        { L"cmd /c echo key=" + secret, L"1", L"key=********" },
+        { L"cmd /c echo key=" + secret, L"", L"key=********" },
+        // UTF-8 with a stray byte elsewhere on the line.
+        { ProbeCommand(L"--out \"key=" + secret + L" \\xE9\\n\""), L"", 0 },
+    };
+    for (const Row& row : rows) {
+        const std::wstring sensitive = row.commandLine.find(L"secretpw") != std::wstring::npos ? L"secretpw" : secret;
+        run(row.commandLine, { { L"CaptureOutput", L"yes" }, { L"HideWindows", row.hide },
+                               { L"SensitiveData", sensitive }, { L"LogCmdLine", L"yes" } });
+        const Texts lines = captured(*context, kOutput);
+        ASSERT_EQ(1u, lines.size()) << Narrow(row.commandLine);
+        if (row.line)
+            EXPECT_EQ(row.line, lines[0]) << Narrow(row.commandLine);
+        else
+            EXPECT_EQ(0u, lines[0].find(L"key=******** ")) << Narrow(lines[0]);
+        for (const std::wstring& text : context->Texts())
+            EXPECT_EQ(std::wstring::npos, text.find(sensitive)) << Narrow(text);
+    }
+}
+
+TEST_F(CapturedOutputTest, TheTimeLimitWaitsForTheWholeTree)
+{
+    const std::wstring release = temp.file(L"release");
+    // The child ends at once; the process it started finishes within the
+    // limit: the command has ended only when that one has, and what it
+    // wrote on its way out is logged.
+    EXPECT_EQ(3, run(ProbeCommand(L"--spawn " + file(L"grandchild") + L" \"--sleep 500 --out late\\n --pid " +
+                                  temp.file(L"finished") + L"\" --exit 3"),
+                     { { L"CaptureOutput", L"yes" }, { L"TimeoutSeconds", L"60" } }));
+    EXPECT_TRUE(PathExists(temp.file(L"finished")));
+    EXPECT_EQ((Texts{ L"late" }), captured(*context, kOutput));
+
+    // The child ends at once, the process it started runs on: it is ended at
+    // the limit. One started outside the job is not.
+    EXPECT_EQ(static_cast<int>(ERROR_TIMEOUT),
+              run(ProbeCommand(L"--spawn " + file(L"inside") + L" \"--wait-for " + release + L"\" --spawn-away " +
+                               file(L"outside") + L" \"--wait-for " + release + L"\""),
+                  { { L"TimeoutSeconds", L"1" } }));
+    EXPECT_TRUE(ended(temp.file(L"inside")));
+    ASSERT_TRUE(WaitForFile(temp.file(L"outside")));
+    EXPECT_TRUE(running(temp.file(L"outside")));
+    WriteBytes(release, "go");
+    EXPECT_TRUE(ended(temp.file(L"outside")));
+}
+
+TEST_F(CapturedOutputTest, OutputWrittenJustAfterTheCommandEndedIsRead)
+{
+    // No time limit: the command's own end starts the read-out, which goes
+    // on until the pipes close.
+    run(ProbeCommand(L"--spawn " + file(L"grandchild") + L" \"--sleep 300 --out late\\n\" --out early\\n"),
+        { { L"CaptureOutput", L"yes" } });
+    EXPECT_EQ((Texts{ L"early", L"late" }), captured(*context, kOutput));
 }

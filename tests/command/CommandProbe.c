@@ -19,6 +19,9 @@
  *   --pid FILE           write this process's id
  *   --spawn FILE OPTIONS start this program again with OPTIONS, on the same
  *                        standard handles, write its id into FILE and go on
+ *   --spawn-away FILE OPTIONS
+ *                        the same, started outside this process's job
+ *                        (exit code 99 when that is refused)
  * The output options act in the order given, the others after all of them.
  * Texts written to files are UTF-8 without a line end. */
 #include <windows.h>
@@ -193,7 +196,7 @@ static void writeProcessId(const wchar_t* path, DWORD id)
 
 /* Starts this program with the options; the new process inherits the
  * standard handles (pipes included) and is not waited for. */
-static void spawn(const wchar_t* idFile, const wchar_t* options)
+static void spawn(const wchar_t* idFile, const wchar_t* options, DWORD flags)
 {
     wchar_t self[MAX_PATH];
     wchar_t* line;
@@ -212,7 +215,7 @@ static void spawn(const wchar_t* idFile, const wchar_t* options)
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    if (!CreateProcessW(0, line, 0, 0, TRUE, 0, 0, 0, &startup, &process))
+    if (!CreateProcessW(0, line, 0, 0, TRUE, flags, 0, 0, &startup, &process))
         ExitProcess(99);
     writeProcessId(idFile, process.dwProcessId);
     CloseHandle(process.hThread);
@@ -288,7 +291,11 @@ int wmain(int argc, wchar_t** argv)
         } else if (wcscmp(option, L"--spawn") == 0) {
             if (i + 1 >= argc)
                 return 81;
-            spawn(value, argv[++i]);
+            spawn(value, argv[++i], 0);
+        } else if (wcscmp(option, L"--spawn-away") == 0) {
+            if (i + 1 >= argc)
+                return 81;
+            spawn(value, argv[++i], CREATE_BREAKAWAY_FROM_JOB);
         } else {
             return 83;
         }

@@ -6,7 +6,7 @@
 
 #include "actions/command/CommandRunner.h"
 #include "actions/command/CommandText.h"
-#include "actions/command/SecretMask.h"
+#include "core/SecretMask.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -115,6 +115,33 @@ TEST(SecretMask, MasksEveryOccurrenceOrHidesTheCommand)
     EXPECT_EQ(L"run.exe", SecretMask(L"", true).Text(L"run.exe"));
     // Stars as the secret do not mask the stars again.
     EXPECT_EQ(L"********", SecretMask(L"*", false).Text(L"*"));
+}
+
+TEST(SecretMask, LongestSecretFirstAndNoPieceOfOneShows)
+{
+    struct Row {
+        std::vector<std::wstring> secrets;
+        const wchar_t* text;
+        const wchar_t* masked;
+    } rows[] = {
+        // Given shortest first, the longer one still wins where both match.
+        { { L"abc", L"abcdef" }, L"x abcdef y abc", L"x ******** y ********" },
+        { { L"abcdef", L"abc" }, L"x abcdef y abc", L"x ******** y ********" },
+        // Overlapping secrets are masked as one stretch.
+        { { L"bcdef", L"abc" }, L"abcdef", L"********" },
+        { { L"abc", L"cde" }, L"abcde!", L"********!" },
+        { { L"aa" }, L"aaa", L"********" },
+        // Next to each other they stay two.
+        { { L"ab" }, L"abab", L"****************" },
+        { { L"", L"ab" }, L"xaby", L"x********y" },
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.masked, SecretMask(row.secrets, false).Text(row.text)) << Narrow(row.text);
+
+    // A secret added later joins the others.
+    SecretMask growing(L"abc", false);
+    growing.Add(L"abcdef");
+    EXPECT_EQ(L"********", growing.Text(L"abcdef"));
 }
 
 TEST(RetryWait, NeverNegativeNorEndless)

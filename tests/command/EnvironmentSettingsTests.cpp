@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "actions/command/EnvironmentSettings.h"
-#include "actions/command/SecretMask.h"
+#include "core/SecretMask.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 

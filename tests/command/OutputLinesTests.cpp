@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "actions/command/OutputLines.h"
+#include "core/OutputLines.h"
 #include "actions/command/WatchOptions.h"
 #include "support/TestFiles.h"
 
@@ -16,16 +16,33 @@ typedef std::vector<std::wstring> Texts;
 typedef std::vector<std::string> Chunks;
 
 // The texts one stream gives for the bytes, read in the chunks given.
-Texts linesOf(const Chunks& chunks, const std::wstring& secret = L"", unsigned codePage = 1252)
+Texts linesOf(const Chunks& chunks, const std::wstring& secret = L"", OutputCodePages codePages = { 1252, 0 },
+              unsigned long budgetLines = CommandOutput::kLoggedLines, unsigned long* leftOut = 0)
 {
     const SecretMask mask(secret, false);
-    LineBudget budget;
+    LineBudget budget(budgetLines);
     Texts texts;
-    OutputLines lines(mask, codePage, budget, [&texts](const std::wstring& text) { texts.push_back(text); });
+    OutputLines lines(mask, codePages, budget, [&texts](const std::wstring& text) { texts.push_back(text); });
     for (const std::string& chunk : chunks)
         lines.Add(chunk.data(), chunk.size());
     lines.Finish();
+    if (leftOut)
+        *leftOut = budget.LeftOut();
     return texts;
+}
+
+// The text's bytes in a code page.
+std::string bytesIn(unsigned codePage, const std::wstring& text)
+{
+    const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), 0, 0, 0, 0);
+    std::string bytes(size, '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, 0, 0);
+    return bytes;
+}
+
+std::string utf16(const std::wstring& text)
+{
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
 }
 
 // The pieces of one long line put together again.
@@ -72,24 +89,29 @@ TEST(OutputLines, LineEnds)
     }
 }
 
-TEST(OutputLines, EachLineIsUtf8OrTheCodePage)
+TEST(OutputLines, EachLineIsDecodedByWhatItsBytesAre)
 {
     struct Case {
         const char* why;
         std::string bytes;
-        unsigned codePage;
+        OutputCodePages codePages;
         std::wstring line;
     } cases[] = {
-        { "valid UTF-8", "caf\xC3\xA9 \xE2\x9C\x93 \xF0\x9F\x98\x80", 1252, L"caf\xE9 \x2713 \xD83D\xDE00" },
-        { "OEM byte", "caf\x82", 437, L"caf\xE9" },
-        { "one bad byte makes the whole line the code page's", "\xC3\xA9\xE9", 1252, L"\xC3\xA9\xE9" },
-        { "overlong form", "\xC0\xAF", 1252, L"\xC0\xAF" },
-        { "surrogate", "\xED\xA0\x80", 1252, L"\xED\xA0\x20AC" },
-        { "above U+10FFFF", "\xF4\x90\x80\x80", 1252, L"\xF4\x90\x20AC\x20AC" },
-        { "cut sequence at the end", "ok\xE2\x9C", 1252, L"ok\xE2\x0153" },
+        { "valid UTF-8", "caf\xC3\xA9 \xE2\x9C\x93 \xF0\x9F\x98\x80", { 1252, 0 }, L"caf\xE9 \x2713 \xD83D\xDE00" },
+        { "OEM byte", "caf\x82", { 437, 0 }, L"caf\xE9" },
+        // UTF-8 with one stray byte: the UTF-8 stays UTF-8.
+        { "one bad byte spoils only itself", "p\xC3\xA4ssw\xC3\xB6rd \xE9", { 437, 0 }, L"p\xE4ssw\xF6rd \x398" },
+        { "overlong form", "\xC0\xAF", { 1252, 0 }, L"\xC0\xAF" },
+        { "surrogate", "\xED\xA0\x80", { 1252, 0 }, L"\xED\xA0\x20AC" },
+        { "above U+10FFFF", "\xF4\x90\x80\x80", { 1252, 0 }, L"\xF4\x90\x20AC\x20AC" },
+        { "cut sequence at the end", "ok\xE2\x9C", { 1252, 0 }, L"ok\xE2\x0153" },
+        // Where either code page may be meant, the one that reads as letters.
+        { "ANSI where OEM was expected", "p\xE4ssw\xF6rd", { 437, 1252 }, L"p\xE4ssw\xF6rd" },
+        { "OEM where ANSI might be", "d\x82j\x85 vu", { 437, 1252 }, L"d\xE9j\xE0 vu" },
+        { "a tie keeps the expected one", "\xB0", { 437, 1252 }, L"\x2591" },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Texts{ c.line }, linesOf({ c.bytes }, L"", c.codePage)) << c.why;
+        EXPECT_EQ(Texts{ c.line }, linesOf({ c.bytes }, L"", c.codePages)) << c.why;
 
     // Long lines are decoded in chunks: a character cut by a chunk's end is
     // kept whole, and a chunk of another code page does not spoil the next.
@@ -154,8 +176,8 @@ TEST(OutputLines, BothStreamsShareTheLineLimit)
     const SecretMask mask(L"", false);
     LineBudget budget(3);
     Texts texts;
-    OutputLines output(mask, 1252, budget, [&texts](const std::wstring& text) { texts.push_back(L"> " + text); });
-    OutputLines errors(mask, 1252, budget, [&texts](const std::wstring& text) { texts.push_back(L"! " + text); });
+    OutputLines output(mask, { 1252, 0 }, budget, [&texts](const std::wstring& text) { texts.push_back(L"> " + text); });
+    OutputLines errors(mask, { 1252, 0 }, budget, [&texts](const std::wstring& text) { texts.push_back(L"! " + text); });
     const auto add = [](OutputLines& lines, const std::string& bytes) { lines.Add(bytes.data(), bytes.size()); };
     add(output, "o1\no2");
     add(errors, "e1\n");
@@ -168,6 +190,62 @@ TEST(OutputLines, BothStreamsShareTheLineLimit)
     EXPECT_EQ(3u, budget.LeftOut());
 }
 
+TEST(OutputLines, Utf16OutputIsReadAsText)
+{
+    const std::string text = utf16(L"my secretpw here\r\nna\xEFve \x2713\n\nlast");
+    const Texts expected = { L"my ******** here", L"na\xEFve \x2713", L"", L"last" };
+    // Recognised by the NUL after the first character, or by the mark.
+    EXPECT_EQ(expected, linesOf({ text }, L"secretpw"));
+    EXPECT_EQ(expected, linesOf({ "\xFF\xFE" + text }, L"secretpw"));
+    // Units and line ends cut by the reads anywhere.
+    EXPECT_EQ(expected, linesOf(byteByByte(text), L"secretpw"));
+    // A stream that does not begin so is read as bytes.
+    EXPECT_EQ((Texts{ L"ab", L"\xFFFD" L"c" }), linesOf({ std::string("ab\n\0c", 5) }));
+    EXPECT_EQ((Texts{ L"a" }), linesOf({ "a" }));
+}
+
+TEST(OutputLines, EveryByteFormOfTheSecretIsMaskedBeforeDecoding)
+{
+    // Whatever code page the line is decoded in, no form of the secret shows.
+    const std::wstring secret = L"p\xE4ssw\xF6rd";
+    const std::string forms[] = { bytesIn(CP_UTF8, secret), bytesIn(GetACP(), secret), bytesIn(GetOEMCP(), secret),
+                                  utf16(secret) };
+    for (const std::string& form : forms) {
+        for (unsigned codePage : { 437u, 850u, 1252u, 1251u }) {
+            const std::string line = "key=" + form + " end";
+            EXPECT_EQ(Texts{ L"key=******** end" }, linesOf({ line }, secret, { codePage, 0 })) << codePage;
+            // Cut across a decoded chunk.
+            const std::string before(CommandOutput::kChunkBytes - 3, 'a');
+            EXPECT_EQ(std::wstring(before.begin(), before.end()) + L"******** end",
+                      joined(linesOf({ before + form.substr(0, 4), form.substr(4) + " end" }, secret,
+                                     { codePage, 0 })))
+                << codePage;
+        }
+    }
+}
+
+TEST(OutputLines, TheLineLimitCountsLoggedPieces)
+{
+    const size_t piece = CommandOutput::kPieceCharacters;
+    struct Case {
+        const char* why;
+        std::string bytes;
+        unsigned long budget;
+        size_t logged;
+        unsigned long leftOut;
+    } cases[] = {
+        { "one long line: its pieces count", std::string(5 * piece, 'x') + "\nnext\n", 3, 3, 2 },
+        { "a line cut short counts as left out", std::string(2 * piece, 'x') + "\n", 1, 1, 1 },
+        { "within the limit", "a\nb\n", 2, 2, 0 },
+        { "empty lines count too", "\n\n\n", 1, 1, 2 },
+    };
+    for (const Case& c : cases) {
+        unsigned long leftOut = 0;
+        EXPECT_EQ(c.logged, linesOf({ c.bytes }, L"", { 1252, 0 }, c.budget, &leftOut).size()) << c.why;
+        EXPECT_EQ(c.leftOut, leftOut) << c.why;
+    }
+}
+
 TEST(WatchOptions, SettingsAndTheLinesTheyGive)
 {
     struct Case {
@@ -178,26 +256,30 @@ TEST(WatchOptions, SettingsAndTheLinesTheyGive)
         bool captured;
         unsigned long seconds;
         Texts notes;
+        bool refused;
     } cases[] = {
-        { L"", L"", false, false, false, 0, {} },
-        { L" Yes ", L"30", false, false, true, 30, {} },
-        { L"on", L" 007 ", false, false, true, 7, {} },
+        { L"", L"", false, false, false, 0, {}, false },
+        { L" Yes ", L"30", false, false, true, 30, {}, false },
+        { L"on", L" 007 ", false, false, true, 7, {}, false },
         // Only true words capture; other values say nothing.
-        { L"no", L"", false, false, false, 0, {} },
-        { L"y", L"", false, false, false, 0, {} },
-        { L"", L"99999999999", false, false, false, ULONG_MAX, {} },
-        { L"", L"0", false, false, false, 0, { L"TimeoutSeconds [0] is not a positive whole number: no time limit" } },
-        { L"", L"-5", false, false, false, 0, { L"TimeoutSeconds [-5] is not a positive whole number: no time limit" } },
-        { L"", L"1.5", false, false, false, 0, { L"TimeoutSeconds [1.5] is not a positive whole number: no time limit" } },
-        { L"", L"+5", false, false, false, 0, { L"TimeoutSeconds [+5] is not a positive whole number: no time limit" } },
-        { L"", L"5s", false, false, false, 0, { L"TimeoutSeconds [5s] is not a positive whole number: no time limit" } },
-        { L"", L" ", false, false, false, 0, { L"TimeoutSeconds [ ] is not a positive whole number: no time limit" } },
+        { L"no", L"", false, false, false, 0, {}, false },
+        { L"y", L"", false, false, false, 0, {}, false },
+        { L"", L"99999999999", false, false, false, ULONG_MAX, {}, false },
+        // A limit that is not one refuses the command, whatever else is set.
+        { L"", L"0", false, false, false, 0, {}, true },
+        { L"", L"-5", false, false, false, 0, {}, true },
+        { L"", L"abc", false, false, false, 0, {}, true },
+        { L"", L"2 5", false, false, false, 0, {}, true },
+        { L"", L"2.5", false, false, false, 0, {}, true },
+        { L"", L"+2", false, false, false, 0, {}, true },
+        { L"", L"30s", false, false, false, 0, {}, true },
+        { L"", L" ", false, false, false, 0, {}, true },
+        { L"false", L"x", true, false, false, 0, {}, true },
         { L"1", L"10", false, true, false, 0,
-          { L"CaptureOutput is ignored with NoWaiting", L"TimeoutSeconds is ignored with NoWaiting" } },
+          { L"CaptureOutput is ignored with NoWaiting", L"TimeoutSeconds is ignored with NoWaiting" }, false },
         { L"true", L"10", true, true, false, 0,
-          { L"CaptureOutput is ignored with UseShellExecute", L"TimeoutSeconds is ignored with UseShellExecute" } },
-        { L"false", L"x", true, false, false, 0,
-          { L"TimeoutSeconds [x] is not a positive whole number: no time limit" } },
+          { L"CaptureOutput is ignored with UseShellExecute", L"TimeoutSeconds is ignored with UseShellExecute" },
+          false },
     };
     for (const Case& c : cases) {
         const WatchOptions options = ReadWatchOptions(c.capture, c.timeout, c.shell, c.noWait);
@@ -205,5 +287,10 @@ TEST(WatchOptions, SettingsAndTheLinesTheyGive)
         EXPECT_EQ(c.captured, options.capture) << why;
         EXPECT_EQ(c.shell || c.noWait ? 0 : c.seconds, options.timeoutSeconds) << why;
         EXPECT_EQ(c.notes, options.notes) << why;
+        EXPECT_EQ(c.refused ? L"TimeoutSeconds [" + std::wstring(c.timeout) +
+                                  L"] is not a whole number of seconds from 1 up; the command is not run"
+                            : L"",
+                  options.refusal)
+            << why;
     }
 }

@@ -1,5 +1,7 @@
 // Which command each action of the RunCommand family runs, when it runs
 // nothing, and how RunCommandAndSetProperty turns exit codes into a property.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "ProbeCommands.h"
@@ -256,4 +258,94 @@ TEST_F(RunCommandAndSetPropertyTest, ShortValueListIsRefusedWithTheDefault)
     }
     // More values than codes is no error: the rest is never looked at.
     EXPECT_EQ(L"b", propertyFor(exits(1), L"0;1", L"a;b;c"));
+}
+
+// SuccessCodes turns what happened to the command into the action's status,
+// for every action of the family; without it the status stays 0.
+TEST_F(RunCommandActionsTest, SuccessCodesDecideTheStatus)
+{
+    const std::wstring release = temp.file(L"never");
+    struct Row {
+        const char* action;
+        const wchar_t* codes;
+        std::wstring commandLine;
+        const wchar_t* timeout;
+        int status;
+        const wchar_t* error;
+    } rows[] = {
+        { "RunCommand", L"0;3010", counted(L"a", L"--exit 3010"), L"", 0, 0 },
+        { "RunCommand", L" 0 ; 3010 ;", counted(L"a", L"--exit 5"), L"", 1,
+          L"RunCommand: Command returned result [5], which is not in SuccessCodes [ 0 ; 3010 ;]" },
+        { "RunCommand", L"", counted(L"a", L"--exit 5"), L"", 0, 0 },
+        { "RunCommand", L"-5", counted(L"a", L"--exit -5"), L"", 0, 0 },
+        { "RunRollBackCommand", L"0", L"\"C:\\no such folder\\run.exe\"", L"", 1,
+          L"RunCommand: Command could not be run (SuccessCodes [0])" },
+        { "RunCommandOnNormalAndRepair", L"0", counted(L"a", L"--wait-for " + Quoted(release)), L"1", 1,
+          L"RunCommand: Command timed out (SuccessCodes [0])" },
+        { "RunCommandConditional", L"1", counted(L"a", L"--exit 1"), L"", 0, 0 },
+        { "RunCommandAndSetProperty", L"2", counted(L"a", L"--exit 1"), L"", 1,
+          L"RunCommand: Command returned result [1], which is not in SuccessCodes [2]" },
+    };
+    for (const Row& row : rows) {
+        const std::string why = std::string(row.action) + " " + Narrow(row.codes);
+        const bool rollback = std::string(row.action) == "RunRollBackCommand";
+        EXPECT_EQ(row.status, run(row.action, { { rollback ? L"RollBackCmdLine" : L"CmdLine", row.commandLine },
+                                                { L"SuccessCodes", row.codes }, { L"TimeoutSeconds", row.timeout },
+                                                { L"WriteProperty", L"State" } }))
+            << why;
+        const Texts errors = context->Texts(4);
+        if (row.error)
+            EXPECT_EQ(row.error, errors.empty() ? L"" : errors.back()) << why;
+        else
+            EXPECT_TRUE(errors.empty()) << why;
+    }
+}
+
+// A setting that cannot be meant refuses the command: one error line, status
+// 1, nothing run.
+TEST_F(RunCommandActionsTest, SettingsThatAreNotOnesRefuseTheCommand)
+{
+    struct Row {
+        RecordingContext::Values arguments;
+        const wchar_t* error;
+    } rows[] = {
+        { { { L"TimeoutSeconds", L"2.5" } },
+          L"RunCommand: TimeoutSeconds [2.5] is not a whole number of seconds from 1 up; the command is not run" },
+        { { { L"TimeoutSeconds", L"0" }, { L"NoWaiting", L"yes" } },
+          L"RunCommand: TimeoutSeconds [0] is not a whole number of seconds from 1 up; the command is not run" },
+        { { { L"SuccessCodes", L"0;ok" } },
+          L"RunCommand: SuccessCodes [0;ok] is not a list of exit codes separated by \";\"; the command is not run" },
+        { { { L"SuccessCodes", L";" } },
+          L"RunCommand: SuccessCodes [;] is not a list of exit codes separated by \";\"; the command is not run" },
+        { { { L"SuccessCodes", L"0" }, { L"NoWaiting", L"1" } },
+          L"RunCommand: SuccessCodes cannot be checked with NoWaiting, which give no exit code; the command is not "
+          L"run" },
+        { { { L"SuccessCodes", L"0" }, { L"UseShellExecute", L"yes" } },
+          L"RunCommand: SuccessCodes cannot be checked with UseShellExecute, which give no exit code; the command "
+          L"is not run" },
+    };
+    for (const Row& row : rows) {
+        RecordingContext::Values arguments = row.arguments;
+        arguments[L"CmdLine"] = counted(L"refused");
+        EXPECT_EQ(1, run("RunCommand", arguments)) << Narrow(row.error);
+        EXPECT_EQ(Texts{ row.error }, context->Texts(4));
+    }
+    EXPECT_EQ(0, runs(L"refused"));
+}
+
+// Every attempt that gives an exit code logs it, retries or not.
+TEST_F(RunCommandActionsTest, EveryAttemptLogsItsExitCode)
+{
+    run("RunCommandConditional", { { L"CmdLine", counted(L"a", L"--exit 7") } });
+    EXPECT_TRUE(context->HasLine(L"RunCommand: Command returned result [7]", 2));
+    run("RunCommand", { { L"CmdLine", counted(L"b", L"--exit 7") }, { L"CaptureOutput", L"yes" },
+                        { L"MaxRetriesAllowed", L"1" }, { L"RetryInterval", L"0" } });
+    const Texts lines = RunnerLines(*context);
+    EXPECT_EQ(2, std::count(lines.begin(), lines.end(), L"Command returned result [7]"));
+    // A bad retry count is said, not silently replaced.
+    run("RunCommand", { { L"CmdLine", counted(L"c") }, { L"MaxRetriesAllowed", L"two" } });
+    EXPECT_EQ((Texts{ L"RunCommand: MaxRetriesAllowed [two] is not a number: 0 is used" }), context->Texts(3));
+    run("RunCommand", { { L"CmdLine", counted(L"d") }, { L"MaxRetriesAllowed", L"-1" } });
+    EXPECT_EQ(L"MaxRetriesAllowed is below 0: the command is not run", RunnerLines(*context).back());
+    EXPECT_EQ(0, runs(L"d"));
 }

@@ -5,6 +5,7 @@
 
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
+#include "support/TestFiles.h"
 #include "support/mossel/Mossel.h"
 
 namespace {
@@ -44,4 +45,13 @@ TEST(SetPrivilege, EmptyPrivilegeGrantsNothing)
                       L"[SetPrivilege] Empty sPrivilege" }),
               context->Texts(2));
     EXPECT_EQ(3u, context->lines.size());
+}
+
+TEST(SetPrivilege, AGrantThatFailsIsLogged)
+{
+    RecordingContextPtr context = setPrivilege(L"SeServiceLogonRight", L"NoSuchDomain\\nobody here");
+    const Texts errors = context->Texts(4);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ(0u, errors[0].find(L"[SetPrivilege] Couldn't grant SeServiceLogonRight to NoSuchDomain\\nobody here ("))
+        << Narrow(errors[0]);
 }

@@ -2,6 +2,8 @@
 // RunAndWait or by a test:
 //   host-test-child print TEXT         writes TEXT to standard output and
 //                                      "error: TEXT" to standard error
+//   host-test-child fill COUNT         writes COUNT times "x" to standard
+//                                      output, no line end
 //   host-test-child wait READY RELEASE [ignored]
 //                                      ignores Ctrl-C, starts a grandchild
 //                                      in the same mode (unless "ignored"),
@@ -176,6 +178,12 @@ int main()
     if (mode == L"print" && argc == 3) {
         writeTo(STD_OUTPUT_HANDLE, narrow(argv[2]) + "\n");
         writeTo(STD_ERROR_HANDLE, "error: " + narrow(argv[2]) + "\n");
+        return 0;
+    }
+    if (mode == L"fill" && argc == 3) {
+        const std::string block(65536, 'x');
+        for (long left = _wtol(argv[2]); left > 0; left -= static_cast<long>(block.size()))
+            writeTo(STD_OUTPUT_HANDLE, left < static_cast<long>(block.size()) ? block.substr(0, left) : block);
         return 0;
     }
     if (mode == L"wait" && argc >= 4)

@@ -190,3 +190,43 @@ TEST(JsonOutput, ChildOutputBecomesMaskedEvents)
         EXPECT_EQ(expected, shown) << result.output;
     }
 }
+
+// The secrets of all steps so far mask a child's line, the longest first;
+// a line without a line end comes in pieces, however long.
+TEST(JsonOutput, LongestSecretFirstAndLongLinesInPieces)
+{
+    ScopedTempDir temp;
+    const std::string child = Narrow(QuotedArgument(TestChildProgram()));
+    const auto step = [](const std::string& commandLine, const char* secret) {
+        return nlohmann::json{ { "action", "RunAndWait" },
+                               { "args", { { "CmdLine", commandLine }, { "SensitiveData", secret } } } };
+    };
+    const long fill = 3000000;
+    WriteBytes(temp.file(L"plan.json"),
+               nlohmann::json{ { "steps",
+                                 { step(child + " print \"abc\"", "abc"),
+                                   step(child + " print \"x abcdef y\"", "abcdef"),
+                                   step(child + " fill " + std::to_string(fill), "") } } }
+                   .dump());
+    const ChildResult result = RunChild(HostCommand(L"--json --dll " + QuotedArgument(SampleLibrary()) + L" plan " +
+                                                    QuotedArgument(temp.file(L"plan.json"))));
+    EXPECT_EQ(0u, result.exitCode);
+    std::vector<std::string> shown;
+    size_t filled = 0, pieces = 0, longest = 0;
+    for (const nlohmann::json& event : events(result.output)) {
+        if (event["event"] != "output" || event["stream"] != "stdout")
+            continue;
+        const std::string text = event["text"];
+        if (text.find_first_not_of('x') != std::string::npos) {
+            shown.push_back(text);
+            continue;
+        }
+        filled += text.size();
+        ++pieces;
+        longest = std::max(longest, text.size());
+    }
+    EXPECT_EQ((std::vector<std::string>{ "********", "x ******** y" }), shown);
+    EXPECT_EQ(static_cast<size_t>(fill), filled);
+    EXPECT_EQ(8192u, longest);
+    EXPECT_EQ((fill + 8191) / 8192, static_cast<long>(pieces));
+}

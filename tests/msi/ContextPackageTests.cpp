@@ -73,6 +73,9 @@ TEST_F(ContextPackage, LateFailureFailsTheInstallationAndRollsBack)
     };
     const Row rows[] = {
         { L"status", "Verrand Touch level 2: touched late" },
+        // A property's ";" would have made an argument of its own: refused by place, not by text.
+        { L"data SMUGGLED=\"late;pw1\"",
+          "Verrand Touch level 4: Touch: CustomActionData piece 3 has no \"=\"; the action is not run" },
         // The exception is caught at the entry point; the installer process lives on to roll back.
         { L"throw", "Verrand ThrowStandard level 4: ThrowStandard failed with an exception: deliberate failure" },
     };

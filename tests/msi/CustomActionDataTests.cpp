@@ -22,19 +22,45 @@ TEST(CustomActionData, PairsSplitWhereTheFormatSays)
         { L"Props=INSTALLDIR=\"C:\\a b\\\" X=1", { { L"Props", L"INSTALLDIR=\"C:\\a b\\\" X=1" } } },
         { L"$action.invocationdata.dir=C:\\t\\1;$du.dir=C:\\u\\",
           { { L"$action.invocationdata.dir", L"C:\\t\\1" }, { L"$du.dir", L"C:\\u\\" } } },
-        // Empty values are named (no property fallback); empty pieces are skipped.
+        // Empty values are named (no property fallback); empty pieces at the ends are skipped.
         { L"A=;B=", { { L"A", L"" }, { L"B", L"" } } },
         { L";A=1;;", { { L"A", L"1;" } } },
         { L";;A=1", { { L";A", L"1" } } },
         { L";A=1;;;", { { L"A", L"1;" } } },
         { L"", {} },
         { L";", {} },
-        // A piece without "=" names an argument with an empty value.
-        { L"Flag;A=1", { { L"Flag", L"" }, { L"A", L"1" } } },
-        // A name given twice keeps its first value.
-        { L"A=1;A=2", { { L"A", L"1" } } },
-        { L"=v", { { L"", L"v" } } },
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(row.expected, ParseCustomActionData(row.text)) << testing::PrintToString(std::wstring(row.text));
+    for (const Row& row : rows) {
+        CustomActionArguments arguments;
+        std::wstring refusal;
+        EXPECT_TRUE(ParseCustomActionData(row.text, arguments, refusal)) << testing::PrintToString(row.text);
+        EXPECT_EQ(row.expected, arguments) << testing::PrintToString(std::wstring(row.text));
+        EXPECT_EQ(L"", refusal);
+    }
+}
+
+// A value with a single ";" in it (a property that holds one) would make
+// arguments of its own: such a text is refused, naming the piece by its
+// place only, since its text may be a secret.
+TEST(CustomActionData, PiecesThatCannotBeMeantAreRefused)
+{
+    struct Row {
+        const wchar_t* text;
+        const wchar_t* refusal;
+    };
+    const Row rows[] = {
+        { L"CmdLine=run \"ab;cd-Secret\";LogCmdLine=yes", L"CustomActionData piece 2 has no \"=\"" },
+        { L"CmdLine=x pw1;SensitiveData=zzz;SensitiveData=pw1;SensitiveData=zzz",
+          L"CustomActionData piece 3 names an argument an earlier piece named" },
+        { L"Flag;A=1", L"CustomActionData piece 1 has no \"=\"" },
+        { L";=v", L"CustomActionData piece 2 has an empty name" },
+        { L"A=1;A=1", L"CustomActionData piece 2 names an argument an earlier piece named" },
+    };
+    for (const Row& row : rows) {
+        CustomActionArguments arguments = { { L"Kept", L"as it was" } };
+        std::wstring refusal;
+        EXPECT_FALSE(ParseCustomActionData(row.text, arguments, refusal)) << testing::PrintToString(row.text);
+        EXPECT_EQ(std::wstring(row.refusal) + L"; the action is not run", refusal);
+        EXPECT_EQ((CustomActionArguments{ { L"Kept", L"as it was" } }), arguments);
+    }
 }

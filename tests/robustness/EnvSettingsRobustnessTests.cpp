@@ -14,7 +14,7 @@
 #include "PocoWrapper/StringTokenizer.h"
 #include "RobustnessHarness.h"
 #include "actions/command/EnvironmentSettings.h"
-#include "actions/command/SecretMask.h"
+#include "core/SecretMask.h"
 #include "support/ActionLibrary.h"
 #include "support/InputMutator.h"
 #include "support/RecordingContext.h"

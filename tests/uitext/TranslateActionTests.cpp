@@ -90,6 +90,9 @@ TEST_F(TranslateActions, ConditionalTranslationComparesExactly)
     EXPECT_THAT(context->propertiesSet, IsEmpty());
     EXPECT_THAT(context->argumentsRead, ElementsAre(L"LHSCondition", L"RHSCondition"));
     EXPECT_THAT(recorder.Texts(), IsEmpty());
+    // The skip says why.
+    EXPECT_THAT(context->Texts(2),
+                ElementsAre(L"TranslateStringIfConditionsEqual: the conditions differ; nothing is translated"));
 
     EXPECT_EQ(L"second", Translate("TranslateStringIfConditionsEqual", file));
     RecordingContext::Values same = file;
