@@ -1,5 +1,7 @@
 #include "EnvironmentSettings.h"
 
+#include <vector>
+
 #include <memory>
 #include <new>
 
@@ -114,14 +116,26 @@ void ApplyEnvSettings(IActionContext& context, const std::wstring& settings, con
             separator = L"+";
             prepend = true;
         }
-        if (!separator)
+        std::vector<std::wstring> parts;
+        if (separator) {
+            const PocoWrapper::StringTokenizer tokens(setting, separator, 0);
+            for (std::size_t k = 0; k < tokens.count(); ++k)
+                parts.push_back(tokens[k]);
+        }
+        if (parts.size() != 2) {
+            // An empty piece (a "|" at an end) means nothing; any other says so.
+            if (!setting.empty())
+                context.Log(LogLevelWarning, SkippedSettingLine(i + 1));
             continue;
-        const PocoWrapper::StringTokenizer parts(setting, separator, 0);
-        if (parts.count() != 2)
-            continue;
+        }
         const std::wstring name = parts[0];
         const std::wstring value = parts[1];
         if (!ApplyEnvSetting(context, name, value, prepend, mask))
             context.Log(LogLevelError, L"FAILS TO SET " + mask.Text(name) + L" = " + mask.Text(value));
     }
+}
+
+std::wstring SkippedSettingLine(std::size_t piece)
+{
+    return L"EnvSettings piece " + std::to_wstring(piece) + L" is neither NAME=VALUE nor NAME+VALUE: skipped";
 }

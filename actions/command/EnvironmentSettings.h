@@ -5,7 +5,8 @@
 // Text format: settings separated by "|"; "NAME=value" assigns, "NAME+value"
 // puts value in front of the current value unless it is already in it. A
 // setting with neither sign, or one that splits into more than two pieces, is
-// skipped. Nothing is trimmed.
+// skipped with a warning (an empty one silently). Nothing is trimmed.
+#include <cstddef>
 #include <string>
 
 #include "core/IActionContext.h"
@@ -20,3 +21,7 @@ bool ApplyEnvSetting(IActionContext& context, const std::wstring& name, const st
 // Applies every recognised setting in text order; a failed setting is
 // reported and the next one is still applied.
 void ApplyEnvSettings(IActionContext& context, const std::wstring& settings, const SecretMask& mask);
+
+// The warning for a piece (counted from 1) that is no setting; the piece
+// itself is not shown, since it may hold a secret.
+std::wstring SkippedSettingLine(std::size_t piece);

@@ -95,7 +95,7 @@ TEST_F(EnvironmentSettingsTest, PrependToUndefinedVariableAssigns)
     EXPECT_EQ((std::vector<std::wstring>{ L"  GOING TO SET VT_NEW = [C:\\tools;]" }), context->Texts());
 }
 
-TEST_F(EnvironmentSettingsTest, UnrecognisedSettingsAreSkippedSilently)
+TEST_F(EnvironmentSettingsTest, UnrecognisedSettingsAreSkippedWithAWarning)
 {
     for (const wchar_t* name : { L"VT_S1", L"VT_S2", L"VT_S3" })
         unsetVariable(name);
@@ -103,7 +103,12 @@ TEST_F(EnvironmentSettingsTest, UnrecognisedSettingsAreSkippedSilently)
     EXPECT_EQ(kUnset, variable(L"VT_S1"));
     EXPECT_EQ(kUnset, variable(L"VT_S2"));
     EXPECT_EQ(kUnset, variable(L"VT_S3"));
-    EXPECT_TRUE(context->lines.empty());
+    // Empty pieces mean nothing and say nothing.
+    EXPECT_EQ((std::vector<std::wstring>{ L"EnvSettings piece 1 is neither NAME=VALUE nor NAME+VALUE: skipped",
+                                          L"EnvSettings piece 2 is neither NAME=VALUE nor NAME+VALUE: skipped",
+                                          L"EnvSettings piece 3 is neither NAME=VALUE nor NAME+VALUE: skipped" }),
+              context->Texts(3));
+    EXPECT_EQ(3u, context->lines.size());
 }
 
 TEST_F(EnvironmentSettingsTest, EqualsSignMakesAnAssignmentAndBlanksBelongToNames)

@@ -2,7 +2,7 @@
 // for real to this process's environment (which is put back after every
 // input). Each setting that the text format recognises must leave its
 // lines in order, and one that fails must end with its FAILS TO SET line;
-// a setting that is not recognised leaves nothing.
+// a piece that is no setting leaves one warning, an empty one nothing.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -27,6 +27,8 @@ struct Setting {
     std::wstring name;
     std::wstring value;
     bool prepend;
+    // A piece that is no setting: only its place (from 1) counts.
+    std::size_t skippedPiece;
 };
 
 // The settings of a text, by its format: pieces at "|"; a piece with "="
@@ -39,12 +41,18 @@ std::vector<Setting> recognisedSettings(const std::wstring& text)
     for (std::size_t i = 0; i < pieces.count(); ++i) {
         const std::wstring piece = pieces[i];
         const bool assignment = piece.find(L'=') != std::wstring::npos;
-        if (!assignment && piece.find(L'+') == std::wstring::npos)
+        const Setting skipped = { L"", L"", false, i + 1 };
+        if (!assignment && piece.find(L'+') == std::wstring::npos) {
+            if (!piece.empty())
+                settings.push_back(skipped);
             continue;
+        }
         const PocoWrapper::StringTokenizer parts(piece, assignment ? L"=" : L"+", 0);
-        if (parts.count() != 2)
+        if (parts.count() != 2) {
+            settings.push_back(skipped);
             continue;
-        Setting setting = { parts[0], parts[1], !assignment };
+        }
+        Setting setting = { parts[0], parts[1], !assignment, 0 };
         settings.push_back(setting);
     }
     return settings;
@@ -78,6 +86,8 @@ public:
     explicit EnvironmentModel(const std::vector<Setting>& settings)
     {
         for (std::size_t i = 0; i < settings.size(); ++i) {
+            if (settings[i].skippedPiece)
+                continue;
             const std::wstring name = asPassed(settings[i].name);
             std::wstring value;
             readVariable(name, value);
@@ -159,6 +169,13 @@ void checkSettingLines(const std::vector<Setting>& settings, const std::vector<L
 {
     for (std::size_t k = 0; k < settings.size(); ++k) {
         const Setting& setting = settings[k];
+        if (setting.skippedPiece) {
+            ASSERT_LT(next, lines.size()) << "no warning for piece " << setting.skippedPiece;
+            ASSERT_EQ(3, lines[next].level);
+            ASSERT_TRUE(lines[next].text == SkippedSettingLine(setting.skippedPiece)) << Shown(lines[next].text);
+            ++next;
+            continue;
+        }
         SCOPED_TRACE("setting " + std::to_string(k) + ": name " + Shown(setting.name) + " value " +
                      Shown(setting.value) + (setting.prepend ? " (prepend)" : " (assignment)"));
         const std::wstring current = model.value(setting.name);
