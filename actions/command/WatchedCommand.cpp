@@ -10,6 +10,9 @@
 
 namespace {
 const DWORD kPipeBufferBytes = 65536;
+// A read that got less than this waits a moment before the next one.
+const DWORD kSmallReadBytes = 4096;
+const DWORD kSmallReadPauseMilliseconds = 1;
 const wchar_t* const kTreeNotEnded = L"; when the time is up only the command itself is ended";
 
 void logFailure(IActionContext& context, const wchar_t* step, DWORD error, const wchar_t* consequence = L"")
@@ -80,6 +83,11 @@ public:
         if (GetOverlappedResult(m_pipe.get(), &m_overlapped, &read, FALSE)) {
             m_reading = false;
             m_lines.Add(&m_buffer[0], read);
+            // A program that writes a line at a time would otherwise wake
+            // this thread for every line; the pipe keeps what it writes
+            // meanwhile, and the next read takes it all at once.
+            if (read < kSmallReadBytes)
+                Sleep(kSmallReadPauseMilliseconds);
             startRead();
             return;
         }
