@@ -170,7 +170,7 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
             }
             if (outcome != NotRun) {
                 CString line;
-                line.Format(L"Command returned result [%d]", *exitCode);
+                line.Format(L"Exit code [%d]", *exitCode);
                 log.Log(line);
             }
             if (*exitCode == 0 || (outcome == Exited && std::find(successCodes.begin(), successCodes.end(),

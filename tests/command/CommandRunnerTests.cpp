@@ -53,6 +53,7 @@ TEST_F(CommandRunnerTest, EchoesItsOptionsInOrder)
         L"Get noWaiting: no",
         L"WOW64 redirection is enabled",
         L"UseShellExecute:    0",
+        L"Exit code [0]",
     };
     EXPECT_EQ(expected, RunnerLines(*context));
     EXPECT_EQ(expected.size(), context->lines.size());
@@ -144,8 +145,15 @@ TEST_F(CommandRunnerTest, RetriesAFailingCommandAndLogsEveryWait)
         L"Command returned result [1]. Retried [1] times. Will retry up to [2] times. Waiting for [0] seconds...",
         L"Command returned result [1]. Retried [2] times. Will retry up to [2] times. Waiting for [0] seconds...",
     };
-    const Texts lines = RunnerLines(*context);
-    EXPECT_EQ(expected, Texts(lines.end() - 3, lines.end()));
+    // Each attempt's exit code comes before its retry line.
+    Texts retries;
+    for (const std::wstring& line : RunnerLines(*context)) {
+        if (line.compare(0, 24, L"Command returned result ") == 0)
+            retries.push_back(line);
+        else if (line.compare(0, 10, L"Exit code ") == 0)
+            EXPECT_EQ(L"Exit code [1]", line);
+    }
+    EXPECT_EQ(expected, retries);
 }
 
 TEST_F(CommandRunnerTest, StopsRetryingOnSuccess)
@@ -153,15 +161,19 @@ TEST_F(CommandRunnerTest, StopsRetryingOnSuccess)
     runCommand(ProbeCommand(L"--fail-first 1 --exit 7 --counter " + Quoted(counter())),
                { { L"MaxRetriesAllowed", L"5" }, { L"RetryInterval", L"0" } });
     EXPECT_EQ(2, ReadCount(counter()));
-    EXPECT_EQ(L"Command returned result [7]. Retried [0] times. Will retry up to [5] times. Waiting for [0] seconds...",
-              RunnerLines(*context).back());
+    const Texts lines = RunnerLines(*context);
+    EXPECT_EQ((Texts{ L"Exit code [7]",
+                      L"Command returned result [7]. Retried [0] times. Will retry up to [5] times. Waiting for [0] "
+                      L"seconds...",
+                      L"Exit code [0]" }),
+              Texts(lines.end() - 3, lines.end()));
 }
 
 TEST_F(CommandRunnerTest, NegativeRetryCountStartsNothing)
 {
     EXPECT_EQ(0, runCommand(ProbeCommand(L"--counter " + Quoted(counter())), { { L"MaxRetriesAllowed", L"-1" } }));
     EXPECT_EQ(0, ReadCount(counter()));
-    EXPECT_EQ(L"UseShellExecute:    ", RunnerLines(*context).back());
+    EXPECT_EQ(L"MaxRetriesAllowed is below 0: the command is not run", RunnerLines(*context).back());
 }
 
 TEST_F(CommandRunnerTest, RetrySettingsThatAreNotNumbersKeepTheirDefaults)
@@ -170,7 +182,8 @@ TEST_F(CommandRunnerTest, RetrySettingsThatAreNotNumbersKeepTheirDefaults)
     runCommand(ProbeCommand(L"--exit 1 --counter " + Quoted(counter())),
                { { L"MaxRetriesAllowed", L"several" }, { L"RetryInterval", L"0" } });
     EXPECT_EQ(1, ReadCount(counter()));
-    EXPECT_EQ(L"UseShellExecute:    ", RunnerLines(*context).back());
+    EXPECT_EQ(L"Exit code [1]", RunnerLines(*context).back());
+    EXPECT_EQ((Texts{ L"RunCommand: MaxRetriesAllowed [several] is not a number: 0 is used" }), context->Texts(3));
 
     // An interval that is no number waits the default 30 seconds; a negative
     // one does not wait at all. The host failing on the retry line ends the

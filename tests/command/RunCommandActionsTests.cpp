@@ -201,7 +201,7 @@ TEST_F(RunCommandAndSetPropertyTest, LogsItsArgumentsAndTheCodesTried)
     };
     const Texts lines = context->Texts(2);
     EXPECT_EQ(expected, Texts(lines.end() - expected.size(), lines.end()));
-    EXPECT_EQ(L"RunCommand: UseShellExecute:    ", lines[lines.size() - expected.size() - 1]);
+    EXPECT_EQ(L"RunCommand: Exit code [1641]", lines[lines.size() - expected.size() - 1]);
 }
 
 TEST_F(RunCommandAndSetPropertyTest, CodesThatAreNotNumbersNeverMatch)
@@ -337,11 +337,11 @@ TEST_F(RunCommandActionsTest, SettingsThatAreNotOnesRefuseTheCommand)
 TEST_F(RunCommandActionsTest, EveryAttemptLogsItsExitCode)
 {
     run("RunCommandConditional", { { L"CmdLine", counted(L"a", L"--exit 7") } });
-    EXPECT_TRUE(context->HasLine(L"RunCommand: Command returned result [7]", 2));
+    EXPECT_TRUE(context->HasLine(L"RunCommand: Exit code [7]", 2));
     run("RunCommand", { { L"CmdLine", counted(L"b", L"--exit 7") }, { L"CaptureOutput", L"yes" },
                         { L"MaxRetriesAllowed", L"1" }, { L"RetryInterval", L"0" } });
     const Texts lines = RunnerLines(*context);
-    EXPECT_EQ(2, std::count(lines.begin(), lines.end(), L"Command returned result [7]"));
+    EXPECT_EQ(2, std::count(lines.begin(), lines.end(), L"Exit code [7]"));
     // A bad retry count is said, not silently replaced.
     run("RunCommand", { { L"CmdLine", counted(L"c") }, { L"MaxRetriesAllowed", L"two" } });
     EXPECT_EQ((Texts{ L"RunCommand: MaxRetriesAllowed [two] is not a number: 0 is used" }), context->Texts(3));
