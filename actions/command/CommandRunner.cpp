@@ -29,7 +29,7 @@ void logLine(CMsiLogMessage& log, const std::wstring& line)
 
 // An argument read with GetArg, parsed as a number when it is given; a
 // value that is not a number leaves the default, with a warning.
-int numberArgument(IActionContext& context, CMsiLogMessage& log, const std::wstring& name, int defaultValue)
+int numberArgument(IActionContext& context, const std::wstring& name, int defaultValue)
 {
     const std::wstring text = *context.GetArg(name);
     int value = defaultValue;
@@ -96,8 +96,8 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
     int maxRetries = kDefaultMaxRetries;
     int interval = kDefaultRetryInterval;
     if (allowRetries) {
-        maxRetries = numberArgument(*context, log, CommandArgumentNames::MaxRetriesAllowed, kDefaultMaxRetries);
-        interval = numberArgument(*context, log, CommandArgumentNames::RetryInterval, kDefaultRetryInterval);
+        maxRetries = numberArgument(*context, CommandArgumentNames::MaxRetriesAllowed, kDefaultMaxRetries);
+        interval = numberArgument(*context, CommandArgumentNames::RetryInterval, kDefaultRetryInterval);
         if (interval < 0)
             interval = 0;
     }
