@@ -81,7 +81,7 @@ int RunPlan(const ActionLibrary& library, const Plan& plan, HostContext::Values&
         rollBack = true;
     }
 
-    bool twinFailed = false;
+    bool keepFolder = false;
     if (rollBack) {
         output.note("== rolling back");
         for (size_t done = stepFolders.size(); done-- > 0;) {
@@ -90,11 +90,17 @@ int RunPlan(const ActionLibrary& library, const Plan& plan, HostContext::Values&
                 continue;
             output.rollback(done + 1, undo.rollback.action);
             if (runner.run(undo.rollback, stepFolders[done]) != 0)
-                twinFailed = true;
+                keepFolder = true;
+        }
+        // A twin consumes the state it used: what is left was not given
+        // back, and may be all there is of the user's data.
+        for (const std::wstring& stepFolder : stepFolders) {
+            if (PlanFolder::stepFolderHoldsState(stepFolder))
+                keepFolder = true;
         }
     }
-    if (twinFailed)
+    if (keepFolder)
         folder.keep();
-    output.plan(status, interrupted, twinFailed ? folder.path() : std::wstring());
+    output.plan(status, interrupted, keepFolder ? folder.path() : std::wstring());
     return status;
 }

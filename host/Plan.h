@@ -12,7 +12,8 @@ class ChildOutput;
 // Ctrl-Break or the console closing interrupts the plan, no further step
 // starts and the twins of that step and of every step before it run, newest
 // first; a twin that fails does not stop the others, and keeps the plan's
-// folder (its path is shown). The plan ends with the failing step's status,
+// folder (its path is shown), as does a step folder that still holds state
+// after the rollback (no twin consumed it). The plan ends with the failing step's status,
 // 1 when interrupted. Any other non-zero status stops the plan without
 // rollback. childOutput, when given, is flushed after each action and
 // learns each step's SensitiveData.

@@ -3,8 +3,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 
-#include <Poco/Exception.h>
-#include <Poco/File.h>
+#include "core/FileLinks.h"
 
 #include "Output.h"
 #include "UsageFailure.h"
@@ -73,11 +72,26 @@ PlanFolder::~PlanFolder()
 {
     if (m_keep)
         return;
-    try {
-        Poco::File(utf8(m_path)).remove(true);
-    } catch (const Poco::Exception& e) {
-        Output::error("cannot remove the plan's folder " + utf8(m_path) + ": " + e.displayText());
-    }
+    // Links in the folder (a step may have kept one) are removed as links,
+    // never followed into what they point to.
+    std::wstring failed;
+    DWORD error = 0;
+    if (!RemoveTreeNoFollow(m_path, failed, error))
+        Output::error(errorText("cannot remove the plan's folder " + utf8(m_path) + ": " + utf8(failed), error));
+}
+
+bool PlanFolder::stepFolderHoldsState(const std::wstring& stepFolder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((stepFolder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND;
+    bool holds = false;
+    do
+        holds = std::wstring(data.cFileName) != L"." && std::wstring(data.cFileName) != L"..";
+    while (!holds && FindNextFileW(find, &data));
+    FindClose(find);
+    return holds;
 }
 
 std::wstring PlanFolder::makeStepFolder(size_t index)

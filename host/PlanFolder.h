@@ -16,6 +16,8 @@ public:
     // Throws UsageFailure when no folder can be made.
     PlanFolder();
     // Removes the folder with everything in it, unless keep() was called.
+    // Links inside are removed as links; one that cannot be (a link to a
+    // folder under Wine) stops the removal, and the folder stays.
     ~PlanFolder();
 
     const std::wstring& path() const { return m_path; }
@@ -24,6 +26,9 @@ public:
     std::wstring makeStepFolder(size_t index);
     // Leaves the folder in place when the plan ends.
     void keep() { m_keep = true; }
+    // True when a step's folder still holds something: after a rollback, a
+    // state no twin consumed (what a step kept of the user's data).
+    static bool stepFolderHoldsState(const std::wstring& stepFolder);
 
 private:
     PlanFolder(const PlanFolder&);

@@ -1,32 +1,47 @@
 // The user configuration file actions and their rollback twins. An action
-// and its twin share the invocation-data folder: CopyUserConfigFile leaves
-// the "DoRollback" signal there after it copied (and keeps the file it
-// replaced as "ReplacedUserConfig"), RemoveUserConfigFile keeps the removed
-// file (or folder) there as "RollbackUserConfig".
+// keeps what its twin needs in the invocation-data folder, in a state
+// folder of the file it protects (RollbackState): CopyUserConfigFile the
+// signal and the object it replaced ("ReplacedUserConfig"),
+// RemoveUserConfigFile the signal and the removed object itself
+// ("RollbackUserConfig"). A twin acts only on the state of its own file
+// and removes it once it has rolled back.
 //
 // Every path is checked before anything is touched: a missing folder or
-// name, a drive root, a piece that Windows would read differently, or a
-// target that holds the invocation-data folder is refused with one error
-// line and status 1. A failing file operation is one error line and status 1
-// as well; what the user had stays where it was.
+// name, a drive root, a piece that Windows would read differently, a target
+// that holds the invocation-data folder (by file identity, whatever the
+// spelling) or a link to a folder that cannot be handled as a link is
+// refused with one error line and status 1. A failing file operation is one
+// error line and status 1 as well; what the user had stays where it was.
+//
+// Nothing is written through a link at the named place: a link there is
+// moved or replaced itself. A new file is written under a temporary name
+// beside its destination and moved into place once complete.
 #include <Poco/Exception.h>
-#include <Poco/Path.h>
 
 #include "core/Action.h"
+#include "core/FileIdentity.h"
+#include "core/FileLinks.h"
 #include "core/PathRules.h"
+#include "core/ShellFolders.h"
 
 #include "FileArgumentNames.h"
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/String.h"
+#include "RollbackState.h"
 #include "actions/du/DuArgumentNames.h"
 
 namespace {
 const wchar_t* const kInstall = L"install";
 const wchar_t* const kUninstall = L"uninstall";
 const wchar_t* const kSourceFolder = L"userconfigfiles";
-const wchar_t* const kRollbackSignal = L"DoRollback";
 const wchar_t* const kRollbackCopy = L"RollbackUserConfig";
 const wchar_t* const kReplacedCopy = L"ReplacedUserConfig";
+const wchar_t* const kCopyState = L"copy";
+const wchar_t* const kRemoveState = L"remove";
+// What the action did to the object its state protects.
+const wchar_t* const kReplaced = L"replaced";
+const wchar_t* const kCreated = L"created";
+const wchar_t* const kRemoved = L"removed";
 
 std::wstring arg(IActionContext& context, const std::wstring& name)
 {
@@ -39,15 +54,52 @@ int skipTransaction(IActionContext& context, const std::wstring& duAction)
     return ActionDone;
 }
 
+std::wstring withError(const std::wstring& line, DWORD error)
+{
+    return line + L" (error " + std::to_wstring(error) + L")";
+}
+
 int fail(IActionContext& context, const std::wstring& line)
 {
     context.Log(LogLevelError, line);
     return ActionFailed;
 }
 
-int fail(IActionContext& context, const std::wstring& line, const Poco::Exception& e)
+bool exists(const std::wstring& path)
 {
-    return fail(context, line + L": " + PocoWrapper::toWide(e.displayText()));
+    return AttributesAt(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A file that is neither a folder nor a link.
+bool isPlainFile(const std::wstring& path)
+{
+    const DWORD attributes = AttributesAt(path);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) && LinkAt(path) == NoLink;
+}
+
+bool move(const std::wstring& from, const std::wstring& to, DWORD flags, DWORD& error)
+{
+    if (MoveFileExW(ExtendedLengthPath(from).c_str(), ExtendedLengthPath(to).c_str(), flags | MOVEFILE_WRITE_THROUGH))
+        return true;
+    error = GetLastError();
+    return false;
+}
+
+std::wstring parentOf(const std::wstring& path)
+{
+    const std::wstring::size_type at = path.find_last_of(L"\\/");
+    return at == std::wstring::npos ? std::wstring() : path.substr(0, at);
+}
+
+// A name beside the path that nothing uses yet.
+std::wstring unusedSibling(const std::wstring& path, const std::wstring& suffix)
+{
+    for (int n = 1;; ++n) {
+        const std::wstring candidate = path + suffix + (n > 1 ? std::to_wstring(n) : std::wstring());
+        if (!exists(candidate))
+            return candidate;
+    }
 }
 
 // Without the invocation-data folder the twin could not find the state, and
@@ -69,60 +121,251 @@ bool acceptTarget(IActionContext& context, const std::wstring& folderArgument, c
         !AcceptPath(context, nameArgument, name, CheckName(name)) ||
         !AcceptPath(context, both, target, CheckTarget(target)))
         return false;
-    const bool holdsState = IsSameOrInside(FullPath(invocationFolder), FullPath(target));
+    const bool holdsState = IsSameOrInsideObject(invocationFolder, target);
     return AcceptPath(context, both, target, holdsState ? PathHoldsStateFolder : PathAcceptable);
 }
 
-// A folder needed below a target, made with its missing parents.
-bool createParentFolders(const std::wstring& path)
+// A link to a folder is moved or removed as the link itself, or not at all
+// where the system cannot (Wine moves and empties the target instead).
+bool acceptLink(IActionContext& context, const std::wstring& argument, const std::wstring& path)
 {
-    Poco::Path parent(PocoWrapper::toExtendedLengthPath(path), Poco::Path::PATH_WINDOWS);
-    parent.makeParent();
-    return PocoWrapper::File(parent).createDirectories();
+    DWORD error = 0;
+    if (LinkCanBeHandledItself(path, LinkAt(path), error))
+        return true;
+    context.Log(LogLevelError,
+                withError(L"Refusing " + argument + L" \"" + path +
+                              L"\": it is a link to a folder, which cannot be moved or removed as a link here",
+                          error));
+    return false;
 }
 
-// A name beside the path that nothing uses yet.
-std::wstring unusedSibling(const std::wstring& path)
+// The folders missing at and above `folder`, outermost first.
+std::vector<std::wstring> missingFolders(const std::wstring& folder)
 {
-    for (int n = 1;; ++n) {
-        const std::wstring candidate = path + L".replaced" + (n > 1 ? std::to_wstring(n) : std::wstring());
-        if (!PocoWrapper::File(candidate).exists())
-            return candidate;
+    std::vector<std::wstring> missing;
+    std::wstring path = WithoutExtendedPrefix(FullPath(folder));
+    while (!path.empty() && !IsDriveRoot(path) && !exists(path)) {
+        missing.insert(missing.begin(), path);
+        path = parentOf(path);
+    }
+    return missing;
+}
+
+bool makeFolders(const std::vector<std::wstring>& folders, std::wstring& failed, DWORD& error)
+{
+    for (const std::wstring& folder : folders) {
+        if (!CreateDirectoryW(ExtendedLengthPath(folder).c_str(), 0) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            error = GetLastError();
+            failed = folder;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the folders an action made, innermost first, as long as each is
+// empty.
+void removeMadeFolders(IActionContext* context, const std::vector<std::wstring>& folders)
+{
+    for (std::size_t i = folders.size(); i-- > 0;) {
+        if (!RemoveDirectoryW(ExtendedLengthPath(folders[i]).c_str()))
+            return;
+        if (context)
+            context->Log(LogLevelInfo, L"Removed the folder the copy created: " + folders[i]);
     }
 }
 
-// Puts a copy of source exactly at target, whatever stands there: a file is
-// overwritten; a folder (or a file where a folder goes) is set aside and
-// removed only once the copy is complete, and comes back when the copy
-// fails. Copying onto an existing folder would otherwise land inside it.
-void copyReplacing(const PocoWrapper::File& source, const std::wstring& target)
+// Puts a kept object at target, where nothing stands or a plain file stands
+// that a plain file replaces: moved when both lie on one volume, otherwise
+// copied under a temporary name beside the target and moved into place.
+bool placeKept(const std::wstring& kept, const std::wstring& target, DWORD& error)
 {
-    PocoWrapper::File existing(target);
-    if (!existing.exists() || (source.isFile() && existing.isFile())) {
-        source.copyTo(target);
+    if (move(kept, target, MOVEFILE_REPLACE_EXISTING, error))
+        return true;
+    if (error != ERROR_NOT_SAME_DEVICE)
+        return false;
+    const std::wstring temporary = unusedSibling(target, L".new");
+    std::wstring failed;
+    DWORD ignored = 0;
+    if (isPlainFile(kept)) {
+        if (!CopyFileW(ExtendedLengthPath(kept).c_str(), ExtendedLengthPath(temporary).c_str(), TRUE)) {
+            error = GetLastError();
+            DeleteFileW(ExtendedLengthPath(temporary).c_str());
+            return false;
+        }
+    } else {
+        // Kept folders on another volume were copied without links in them.
+        try {
+            PocoWrapper::File(kept).copyTo(temporary);
+        } catch (const Poco::Exception&) {
+            error = ERROR_WRITE_FAULT;
+            RemoveTreeNoFollow(temporary, failed, ignored);
+            return false;
+        }
+    }
+    if (move(temporary, target, MOVEFILE_REPLACE_EXISTING, error))
+        return true;
+    RemoveTreeNoFollow(temporary, failed, ignored);
+    return false;
+}
+
+// Gives a kept object back at target, replacing whatever stands there now:
+// that is set aside first and comes back when the restore fails.
+bool putBack(IActionContext& context, const std::wstring& kept, const std::wstring& target,
+             const std::wstring& keptNote)
+{
+    std::wstring failed;
+    DWORD error = 0;
+    if (!makeFolders(missingFolders(parentOf(target)), failed, error)) {
+        context.Log(LogLevelError, withError(L"Couldn't create the folder " + failed + L" of " + target + keptNote, error));
+        return false;
+    }
+    if (!acceptLink(context, L"the object at", target))
+        return false;
+    std::wstring aside;
+    if (exists(target) && !(isPlainFile(target) && isPlainFile(kept))) {
+        aside = unusedSibling(target, L".replaced");
+        if (!move(target, aside, 0, error)) {
+            context.Log(LogLevelError, withError(L"Couldn't set " + target + L" aside" + keptNote, error));
+            return false;
+        }
+    }
+    error = 0;
+    if (!placeKept(kept, target, error)) {
+        DWORD ignored = 0;
+        if (!aside.empty())
+            move(aside, target, 0, ignored);
+        context.Log(LogLevelError, withError(L"Couldn't restore " + target + keptNote, error));
+        return false;
+    }
+    if (!aside.empty() && !RemoveTreeNoFollow(aside, failed, error))
+        context.Log(LogLevelWarning, withError(L"Couldn't remove " + failed + L", which stood at " + target, error));
+    return true;
+}
+
+// The named folder goes with the last file in it, unless it is a link or a
+// folder the shell owns (a rollback makes it again).
+void removeEmptiedFolder(IActionContext& context, const std::wstring& folder)
+{
+    const std::wstring full = WithoutExtendedPrefix(FullPath(folder));
+    if (LinkAt(full) != NoLink || IsShellFolder(full, ShellFolders()))
         return;
-    }
-    const std::wstring aside = unusedSibling(target);
-    existing.moveTo(aside);
-    try {
-        source.copyTo(target);
-    } catch (...) {
-        PocoWrapper::File partial(target);
-        if (partial.exists())
-            partial.remove(true);
-        existing.moveTo(target);
-        throw;
-    }
-    existing.remove(true);
+    if (RemoveDirectoryW(ExtendedLengthPath(full).c_str()))
+        context.Log(LogLevelInfo, L"Removed the emptied folder " + folder);
 }
 
-// Removes an earlier copy kept in the invocation-data folder.
-void removeKept(const std::wstring& path)
+// Consumes a state once its twin has used it.
+void discardState(IActionContext& context, const RollbackState& state)
 {
-    PocoWrapper::File kept(path);
-    if (kept.exists())
-        kept.remove(true);
+    std::wstring failed;
+    DWORD error = 0;
+    if (!state.discard(failed, error))
+        context.Log(LogLevelWarning, withError(L"Couldn't remove the rollback state " + failed, error));
 }
+
+// An action that leaves its object as it was leaves no state a twin could
+// act on, not even one an earlier run left for the same object.
+void dropEarlierState(IActionContext& context, const RollbackState& state)
+{
+    if (!exists(state.folder()))
+        return;
+    context.Log(LogLevelInfo, L"Removing the rollback state an earlier run left: " + state.folder());
+    discardState(context, state);
+}
+
+// The steps of one copy, undone in reverse when a later one fails.
+class CopyRun {
+public:
+    CopyRun(IActionContext& context, const RollbackState& state, const std::wstring& source,
+            const std::wstring& destination)
+        : m_context(context), m_state(state), m_source(source), m_destination(destination), m_ownState(false)
+    {
+    }
+
+    ~CopyRun()
+    {
+        DWORD ignored = 0;
+        std::wstring failed;
+        if (!m_temporary.empty())
+            DeleteFileW(ExtendedLengthPath(m_temporary).c_str());
+        bool putBack = true;
+        if (!m_setAside.empty() && !move(m_setAside, m_destination, 0, ignored)) {
+            m_context.Log(LogLevelError, withError(L"Couldn't put " + m_destination + L" back; it stays at " +
+                                                       m_setAside, ignored));
+            putBack = false;
+        }
+        // A copy that failed leaves nothing behind but what was there.
+        if (m_ownState && putBack) {
+            removeMadeFolders(0, m_madeFolders);
+            m_state.discard(failed, ignored);
+        }
+    }
+
+    int run(const std::vector<std::wstring>& missing)
+    {
+        RollbackSignal signal;
+        DWORD error = 0;
+        const bool earlier = m_state.read(signal);
+        if (earlier) {
+            // A second run keeps the first one's backup: that is what the
+            // user had before either.
+            if (exists(m_destination) && !isPlainFile(m_destination))
+                return fail(m_context, L"Refusing to replace " + m_destination +
+                                           L": it is no longer the file an earlier run copied, and the rollback "
+                                           L"state of that run is kept at " + m_state.folder());
+            m_context.Log(LogLevelInfo, L"Keeping the rollback state of an earlier run: " + m_state.folder());
+        } else {
+            dropEarlierState(m_context, m_state);
+            signal.object = m_state.object();
+            signal.change = exists(m_destination) ? kReplaced : kCreated;
+            signal.madeFolders = missing;
+            m_context.Log(LogLevelInfo, L"Writing rollback signal: " + m_state.signalPath());
+            m_ownState = true;
+            if (!m_state.write(signal, error))
+                return fail(m_context, withError(L"Couldn't write the rollback signal " + m_state.signalPath(), error));
+            m_madeFolders = missing;
+        }
+
+        std::wstring failed;
+        if (!makeFolders(missing, failed, error))
+            return fail(m_context, withError(L"Couldn't create the folder " + failed, error));
+        m_temporary = unusedSibling(m_destination, L".new");
+        if (!CopyFileW(ExtendedLengthPath(m_source).c_str(), ExtendedLengthPath(m_temporary).c_str(), TRUE))
+            return fail(m_context, withError(L"Couldn't copy " + m_source + L" to " + m_temporary, GetLastError()));
+
+        // What stands at the destination goes into the state whole (a link
+        // as the link, a file with its security and attributes); a file on
+        // another volume than the state is kept as a copy.
+        if (!earlier && exists(m_destination)) {
+            const std::wstring kept = m_state.kept(kReplacedCopy);
+            if (move(m_destination, kept, 0, error))
+                m_setAside = kept;
+            else if (error != ERROR_NOT_SAME_DEVICE || !isPlainFile(m_destination))
+                return fail(m_context, withError(L"Couldn't move " + m_destination + L" into the rollback state " +
+                                                     m_state.folder(),
+                                                 error));
+            else if (!CopyFileW(ExtendedLengthPath(m_destination).c_str(), ExtendedLengthPath(kept).c_str(), TRUE))
+                return fail(m_context, withError(L"Couldn't keep a copy of " + m_destination + L" in " + kept,
+                                                 GetLastError()));
+        }
+        if (!move(m_temporary, m_destination, MOVEFILE_REPLACE_EXISTING, error))
+            return fail(m_context, withError(L"Couldn't move " + m_temporary + L" to " + m_destination, error));
+        m_temporary.clear();
+        m_setAside.clear();
+        m_ownState = false;
+        return ActionDone;
+    }
+
+private:
+    IActionContext& m_context;
+    const RollbackState& m_state;
+    const std::wstring m_source;
+    const std::wstring m_destination;
+    bool m_ownState;
+    std::vector<std::wstring> m_madeFolders;
+    std::wstring m_temporary;
+    std::wstring m_setAside;
+};
 }
 
 VERRAND_ACTION(CopyUserConfigFile)
@@ -143,34 +386,22 @@ VERRAND_ACTION(CopyUserConfigFile)
 
     const std::wstring source = JoinPath(duDir + kSourceFolder, sourceName);
     const std::wstring destination = JoinPath(destDir, destName);
-    try {
-        PocoWrapper::File destFolder(destDir);
-        if (!destFolder.exists())
-            destFolder.createDirectories();
+    const RollbackState state(invocationDir, kCopyState, destination);
 
-        // Outside an install the user's own file is kept.
-        PocoWrapper::File destFile(destination);
-        if (duAction != kInstall && destFile.exists())
-            return skipTransaction(*context, duAction);
-
-        PocoWrapper::File sourceFile(source);
-        if (sourceFile.isFile()) {
-            // What the copy replaces goes back at rollback.
-            PocoWrapper::File(invocationDir).createDirectories();
-            const std::wstring replaced = JoinPath(invocationDir, kReplacedCopy);
-            removeKept(replaced);
-            if (destFile.exists())
-                destFile.copyTo(replaced);
-
-            copyReplacing(sourceFile, destination);
-            const std::wstring signal = JoinPath(invocationDir, kRollbackSignal);
-            context->Log(LogLevelInfo, L"Writing rollback signal: " + signal);
-            PocoWrapper::File(signal).createFile();
-        }
-    } catch (const Poco::Exception& e) {
-        return fail(*context, L"Couldn't copy " + source + L" to " + destination, e);
+    // Outside an install the user's own file is kept.
+    if (duAction != kInstall && exists(destination)) {
+        dropEarlierState(*context, state);
+        return skipTransaction(*context, duAction);
     }
-    return ActionDone;
+    if (!isPlainFile(source)) {
+        dropEarlierState(*context, state);
+        context->Log(LogLevelWarning, L"Nothing copied: no source file at " + source);
+        return ActionDone;
+    }
+    if (!acceptLink(*context, FileArgumentNames::DestDirName + L" and " + FileArgumentNames::DestFileName,
+                    destination))
+        return ActionFailed;
+    return CopyRun(*context, state, source, destination).run(missingFolders(destDir));
 }
 
 VERRAND_ACTION(RollbackCopyUserConfigFile)
@@ -183,29 +414,30 @@ VERRAND_ACTION(RollbackCopyUserConfigFile)
                       invocationDir))
         return ActionFailed;
 
-    if (!PocoWrapper::File(JoinPath(invocationDir, kRollbackSignal)).exists()) {
+    const std::wstring destination = JoinPath(destDir, destName);
+    const RollbackState state(invocationDir, kCopyState, destination);
+    RollbackSignal signal;
+    if (!state.read(signal)) {
         context->Log(LogLevelInfo, L"Nothing to rollback");
         return ActionDone;
     }
-    const std::wstring destination = JoinPath(destDir, destName);
-    const std::wstring replaced = JoinPath(invocationDir, kReplacedCopy);
-    try {
-        PocoWrapper::File destFile(destination);
-        if (destFile.exists()) {
+    const std::wstring replaced = state.kept(kReplacedCopy);
+    if (signal.change == kReplaced) {
+        // Without the kept object the copy never reached the destination.
+        if (exists(replaced)) {
             context->Log(LogLevelInfo, L"Rollback UserConfigFile " + destination);
-            destFile.remove(false);
-        }
-        PocoWrapper::File replacedFile(replaced);
-        if (replacedFile.exists()) {
             context->Log(LogLevelInfo, L"Rollback copying " + replaced + L" to " + destination);
-            if (!createParentFolders(destination))
-                return fail(*context, L"Couldn't create the folder of " + destination + L"; the replaced file stays at " +
-                                          replaced);
-            copyReplacing(replacedFile, destination);
+            if (!putBack(*context, replaced, destination, L"; the replaced file stays at " + replaced))
+                return ActionFailed;
         }
-    } catch (const Poco::Exception& e) {
-        return fail(*context, L"Couldn't roll back " + destination, e);
+    } else if (exists(destination)) {
+        context->Log(LogLevelInfo, L"Rollback UserConfigFile " + destination);
+        // The copy made a file here; a link is removed as the link.
+        if (!DeleteFileW(ExtendedLengthPath(destination).c_str()))
+            return fail(*context, withError(L"Couldn't remove " + destination, GetLastError()));
     }
+    removeMadeFolders(context.get(), signal.madeFolders);
+    discardState(*context, state);
     return ActionDone;
 }
 
@@ -217,58 +449,105 @@ VERRAND_ACTION(RemoveUserConfigFile)
     const std::wstring invocationDir = arg(*context, FileArgumentNames::InvocationDataDir);
     const std::wstring dirName = arg(*context, FileArgumentNames::DirName);
     const std::wstring fileName = arg(*context, FileArgumentNames::FileName);
+    const std::wstring both = FileArgumentNames::DirName + L" and " + FileArgumentNames::FileName;
     if (!acceptInvocationFolder(*context, invocationDir) ||
         !acceptTarget(*context, FileArgumentNames::DirName, dirName, FileArgumentNames::FileName, fileName,
                       invocationDir))
         return ActionFailed;
 
-    const std::wstring targetPath = JoinPath(dirName, fileName);
-    try {
-        PocoWrapper::File target(targetPath);
-        if (!target.exists())
-            return ActionDone;
+    const std::wstring target = JoinPath(dirName, fileName);
+    // A retried removal finds the target gone and the first run's state in
+    // place, which it keeps.
+    if (!exists(target))
+        return ActionDone;
+    if (!acceptLink(*context, both, target))
+        return ActionFailed;
+    const RollbackState state(invocationDir, kRemoveState, target);
+    RollbackSignal signal;
+    if (state.read(signal))
+        return fail(*context, L"Refusing to remove " + target + L": the rollback state of an earlier removal is kept at " +
+                                  state.folder());
+    dropEarlierState(*context, state);
 
-        if (!PocoWrapper::File(invocationDir).createDirectories())
-            return fail(*context, L"Couldn't create the folder for the rollback copy: " + invocationDir);
-        const std::wstring backup = JoinPath(invocationDir, kRollbackCopy);
-        context->Log(LogLevelInfo, L"Copying rollback copy of userconfig file to " + backup);
-        // An earlier backup is replaced, not merged with.
-        removeKept(backup);
-        target.copyTo(backup);
-        target.remove(true);
-    } catch (const Poco::Exception& e) {
-        return fail(*context, L"Couldn't remove " + targetPath, e);
+    signal.object = state.object();
+    signal.change = kRemoved;
+    DWORD error = 0;
+    if (!state.write(signal, error))
+        return fail(*context, withError(L"Couldn't write the rollback signal " + state.signalPath(), error));
+    const std::wstring backup = state.kept(kRollbackCopy);
+    context->Log(LogLevelInfo, L"Copying rollback copy of userconfig file to " + backup);
+
+    // The target moves into the state whole: nothing is deleted, and links
+    // inside it stay links.
+    std::wstring failed;
+    DWORD ignored = 0;
+    if (move(target, backup, 0, error)) {
+        removeEmptiedFolder(*context, dirName);
+        return ActionDone;
     }
-    return ActionDone;
+    if (error != ERROR_NOT_SAME_DEVICE) {
+        state.discard(failed, ignored);
+        return fail(*context, withError(L"Couldn't remove " + target + L"; it stays as it was", error));
+    }
+
+    // Another volume: a complete copy first, then the target set aside by a
+    // rename and deleted; what cannot be deleted is put back.
+    const std::wstring link = exists(target) && LinkAt(target) != NoLink ? target : FirstLinkInside(target);
+    if (!link.empty()) {
+        state.discard(failed, ignored);
+        return fail(*context, L"Refusing to remove " + target + L": the rollback state lies on another volume, and " +
+                                  link + L" is a link that a copy would follow");
+    }
+    try {
+        PocoWrapper::File(target).copyTo(backup);
+    } catch (const Poco::Exception& e) {
+        state.discard(failed, ignored);
+        return fail(*context, L"Couldn't copy " + target + L" to " + backup + L"; it stays as it was: " +
+                                  PocoWrapper::toWide(e.displayText()));
+    }
+    const std::wstring aside = unusedSibling(target, L".removing");
+    if (!move(target, aside, 0, error)) {
+        state.discard(failed, ignored);
+        return fail(*context, withError(L"Couldn't remove " + target + L"; it stays as it was", error));
+    }
+    if (RemoveTreeNoFollow(aside, failed, error)) {
+        removeEmptiedFolder(*context, dirName);
+        return ActionDone;
+    }
+    move(aside, target, 0, ignored);
+    return fail(*context, withError(L"Couldn't remove " + failed + L"; what is left of " + target +
+                                        L" was put back, and the complete copy stays at " + backup,
+                                    error));
 }
 
 VERRAND_ACTION(RollbackRemoveUserConfigFile)
 {
     const std::wstring invocationDir = arg(*context, FileArgumentNames::InvocationDataDir);
-    if (!acceptInvocationFolder(*context, invocationDir))
-        return ActionFailed;
-    const std::wstring backup = JoinPath(invocationDir, kRollbackCopy);
-    PocoWrapper::File backupFile(backup);
-    if (!backupFile.exists()) {
-        context->Log(LogLevelInfo, L"Nothing to rollback");
-        return ActionDone;
-    }
     const std::wstring dirName = arg(*context, FileArgumentNames::DirName);
     const std::wstring fileName = arg(*context, FileArgumentNames::FileName);
-    if (!acceptTarget(*context, FileArgumentNames::DirName, dirName, FileArgumentNames::FileName, fileName,
+    if (!acceptInvocationFolder(*context, invocationDir) ||
+        !acceptTarget(*context, FileArgumentNames::DirName, dirName, FileArgumentNames::FileName, fileName,
                       invocationDir))
         return ActionFailed;
 
-    // The backup stays: it is the user's data until the restore is complete,
-    // and later rollbacks may need it again.
     const std::wstring target = JoinPath(dirName, fileName);
-    context->Log(LogLevelInfo, L"Rollback copying " + backup + L" to " + target);
-    try {
-        if (!createParentFolders(target))
-            return fail(*context, L"Couldn't create the folder of " + target + L"; the backup stays at " + backup);
-        copyReplacing(backupFile, target);
-    } catch (const Poco::Exception& e) {
-        return fail(*context, L"Couldn't restore " + target + L"; the backup stays at " + backup, e);
+    const RollbackState state(invocationDir, kRemoveState, target);
+    const std::wstring backup = state.kept(kRollbackCopy);
+    RollbackSignal signal;
+    if (!state.read(signal)) {
+        context->Log(LogLevelInfo, L"Nothing to rollback");
+        return ActionDone;
     }
+    // Without the backup the removal never reached the target.
+    if (!exists(backup)) {
+        context->Log(LogLevelInfo, L"Nothing to rollback");
+        discardState(*context, state);
+        return ActionDone;
+    }
+    // The backup stays until the restore is complete.
+    context->Log(LogLevelInfo, L"Rollback copying " + backup + L" to " + target);
+    if (!putBack(*context, backup, target, L"; the backup stays at " + backup))
+        return ActionFailed;
+    discardState(*context, state);
     return ActionDone;
 }

@@ -5,11 +5,11 @@
 
 #include "core/Action.h"
 #include "core/PathRules.h"
+#include "core/ShellFolders.h"
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/StringTokenizer.h"
 
 #include "ShellArgumentNames.h"
-#include "ShellFolders.h"
 #include "ShortcutTarget.h"
 
 namespace {

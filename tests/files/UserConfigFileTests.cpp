@@ -2,6 +2,7 @@
 // files, each pair sharing one invocation-data folder as a host gives it.
 #include <gtest/gtest.h>
 
+#include "actions/files/RollbackState.h"
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
@@ -11,8 +12,9 @@ class UserConfigFileTest : public ::testing::Test {
 protected:
     UserConfigFileTest()
         : duDir(dir.file(L"du\\")), invocation(dir.file(L"invocation\\step-1")), destDir(dir.file(L"app\\config")),
-          destination(destDir + L"\\settings.ini"), signal(invocation + L"\\DoRollback"),
-          backup(invocation + L"\\RollbackUserConfig")
+          destination(destDir + L"\\settings.ini"), copyState(invocation, L"copy", destination),
+          removeState(invocation, L"remove", destination), signal(copyState.signalPath()),
+          backup(removeState.kept(L"RollbackUserConfig"))
     {
         CreateDirectoryW(dir.file(L"du").c_str(), 0);
         CreateDirectoryW(dir.file(L"du\\userconfigfiles").c_str(), 0);
@@ -33,20 +35,21 @@ protected:
         return context;
     }
 
-    int copy(const std::wstring& duAction, const std::wstring& source = L"default.ini")
+    int copy(const std::wstring& duAction, const std::wstring& source = L"default.ini",
+             const std::wstring& name = L"settings.ini")
     {
         newContext(duAction);
         context->arguments[L"SrcFileName"] = source;
         context->arguments[L"DestDirName"] = destDir;
-        context->arguments[L"DestFileName"] = L"settings.ini";
+        context->arguments[L"DestFileName"] = name;
         return CallAction("CopyUserConfigFile", context);
     }
 
-    int rollbackCopy()
+    int rollbackCopy(const std::wstring& name = L"settings.ini", const std::wstring& folder = std::wstring())
     {
         newContext(L"install");
-        context->arguments[L"DestDirName"] = destDir;
-        context->arguments[L"DestFileName"] = L"settings.ini";
+        context->arguments[L"DestDirName"] = folder.empty() ? destDir : folder;
+        context->arguments[L"DestFileName"] = name;
         return CallAction("RollbackCopyUserConfigFile", context);
     }
 
@@ -81,6 +84,8 @@ protected:
     const std::wstring invocation;
     const std::wstring destDir;
     const std::wstring destination;
+    const RollbackState copyState;
+    const RollbackState removeState;
     const std::wstring signal;
     const std::wstring backup;
     RecordingContextPtr context;
@@ -94,8 +99,10 @@ TEST_F(UserConfigFileTest, InstallCopiesIntoNewFoldersAndLeavesTheSignal)
                                               L"DestDirName", L"DestFileName", L"$du.dir" };
     EXPECT_EQ(order, context->argumentsRead);
     EXPECT_EQ("default\r\n", ReadBytes(destination));
-    EXPECT_TRUE(PathExists(signal));
-    EXPECT_EQ("", ReadBytes(signal));
+    // The signal names the file, what the copy did and the folders it made.
+    const std::string full = Narrow(destination);
+    const std::string app = full.substr(0, full.rfind("\\config\\"));
+    EXPECT_EQ(full + "\ncreated\n" + app + "\n" + app + "\\config\n", ReadBytes(signal));
     EXPECT_EQ(lines(L"Writing rollback signal: " + signal), context->Texts(2));
     EXPECT_EQ(context->lines.size(), context->Texts(2).size());
 }
@@ -131,16 +138,19 @@ TEST_F(UserConfigFileTest, RepairCopiesWhenTheFileIsMissing)
     EXPECT_TRUE(PathExists(signal));
 }
 
-TEST_F(UserConfigFileTest, MissingSourceCopiesNothing)
+TEST_F(UserConfigFileTest, MissingSourceCopiesNothingAndSaysWhereItLooked)
 {
     EXPECT_EQ(0, copy(L"install", L"absent.ini"));
-    EXPECT_TRUE(context->lines.empty());
+    EXPECT_EQ(lines(L"Nothing copied: no source file at " + duDir + L"userconfigfiles\\absent.ini"),
+              context->Texts(3));
+    EXPECT_EQ(1u, context->lines.size());
     EXPECT_FALSE(PathExists(destination));
+    EXPECT_FALSE(PathExists(destDir));
     EXPECT_FALSE(PathExists(signal));
     // A folder is not a source either.
     CreateDirectoryW((duDir + L"userconfigfiles\\folder").c_str(), 0);
     EXPECT_EQ(0, copy(L"install", L"folder"));
-    EXPECT_TRUE(context->lines.empty());
+    EXPECT_EQ(1u, context->Texts(3).size());
     EXPECT_FALSE(PathExists(destination));
     EXPECT_FALSE(PathExists(signal));
 
@@ -148,17 +158,27 @@ TEST_F(UserConfigFileTest, MissingSourceCopiesNothing)
     EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
 }
 
-TEST_F(UserConfigFileTest, RollbackRemovesWhatTheCopyPutInPlace)
+TEST_F(UserConfigFileTest, RollbackRemovesWhatTheCopyPutInPlaceWithTheFoldersItMade)
 {
     EXPECT_EQ(0, copy(L"install"));
     EXPECT_EQ(0, rollbackCopy());
-    EXPECT_EQ(lines(L"Rollback UserConfigFile " + destination), context->Texts(2));
-    EXPECT_FALSE(PathExists(destination));
-    EXPECT_TRUE(PathExists(signal));
-
-    // The signal stays: a second rollback finds no file and says nothing.
+    const std::wstring app = copyState.object().substr(0, copyState.object().rfind(L"\\config\\"));
+    const std::vector<std::wstring> expected = { L"Rollback UserConfigFile " + destination,
+                                                 L"Removed the folder the copy created: " + app + L"\\config",
+                                                 L"Removed the folder the copy created: " + app };
+    EXPECT_EQ(expected, context->Texts(2));
+    EXPECT_FALSE(PathExists(dir.file(L"app")));
+    // The twin consumed its state: a second rollback has nothing to act on.
+    EXPECT_FALSE(PathExists(copyState.folder()));
     EXPECT_EQ(0, rollbackCopy());
-    EXPECT_TRUE(context->lines.empty());
+    EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
+
+    // A folder the user filled meanwhile stays.
+    EXPECT_EQ(0, copy(L"install"));
+    WriteBytes(destDir + L"\\mine.txt", "mine");
+    EXPECT_EQ(0, rollbackCopy());
+    EXPECT_FALSE(PathExists(destination));
+    EXPECT_EQ("mine", ReadBytes(destDir + L"\\mine.txt"));
 }
 
 TEST_F(UserConfigFileTest, RemoveHappensOnlyAtUninstall)
@@ -182,14 +202,18 @@ TEST_F(UserConfigFileTest, RemoveKeepsABackupThatTheRollbackPutsBack)
 {
     makeDestination("user's own\r\n");
     EXPECT_EQ(0, remove(L"uninstall"));
-    EXPECT_EQ(lines(L"Copying rollback copy of userconfig file to " + backup), context->Texts(2));
-    EXPECT_FALSE(PathExists(destination));
+    const std::vector<std::wstring> removal = { L"Copying rollback copy of userconfig file to " + backup,
+                                                L"Removed the emptied folder " + destDir };
+    EXPECT_EQ(removal, context->Texts(2));
+    EXPECT_FALSE(PathExists(destDir));
+    EXPECT_TRUE(PathExists(dir.file(L"app")));
     EXPECT_EQ("user's own\r\n", ReadBytes(backup));
 
     EXPECT_EQ(0, rollbackRemove());
     EXPECT_EQ(lines(L"Rollback copying " + backup + L" to " + destination), context->Texts(2));
     EXPECT_EQ("user's own\r\n", ReadBytes(destination));
-    EXPECT_EQ("user's own\r\n", ReadBytes(backup));
+    // The restore consumed the state.
+    EXPECT_FALSE(PathExists(removeState.folder()));
 }
 
 TEST_F(UserConfigFileTest, FolderTreeIsBackedUpAndRestored)
@@ -203,7 +227,8 @@ TEST_F(UserConfigFileTest, FolderTreeIsBackedUpAndRestored)
 
     EXPECT_EQ(0, remove(L"uninstall", L"profiles"));
     EXPECT_FALSE(PathExists(tree));
-    EXPECT_EQ("b", ReadBytes(backup + L"\\inner\\b.cfg"));
+    const RollbackState treeState(invocation, L"remove", tree);
+    EXPECT_EQ("b", ReadBytes(treeState.kept(L"RollbackUserConfig") + L"\\inner\\b.cfg"));
 
     EXPECT_EQ(0, rollbackRemove(L"profiles"));
     EXPECT_EQ("a", ReadBytes(tree + L"\\a.cfg"));
@@ -211,26 +236,80 @@ TEST_F(UserConfigFileTest, FolderTreeIsBackedUpAndRestored)
     EXPECT_FALSE(PathExists(tree + L"\\RollbackUserConfig"));
 }
 
-TEST_F(UserConfigFileTest, LaterRemoveReplacesAnEarlierBackup)
+TEST_F(UserConfigFileTest, FilesSharingOneFolderAndRetriedStepsEachRollBackToTheirOwn)
 {
-    makeDestination("file content");
-    const std::wstring tree = destDir + L"\\profiles";
-    CreateDirectoryW(tree.c_str(), 0);
-    WriteBytes(tree + L"\\a.cfg", "a");
-    EXPECT_EQ(0, remove(L"uninstall", L"profiles"));
+    makeDestination("settings\r\n");
+    WriteBytes(destDir + L"\\a.ini", "a's own");
+    WriteBytes(destDir + L"\\b.ini", "b's own");
+    EXPECT_EQ(0, copy(L"install", L"default.ini", L"a.ini"));
+    EXPECT_EQ(0, copy(L"install", L"default.ini", L"b.ini"));
+    // A retried step: the second run keeps what the first one saved.
+    EXPECT_EQ(0, copy(L"install", L"default.ini", L"a.ini"));
+    EXPECT_EQ(lines(L"Keeping the rollback state of an earlier run: " +
+                    RollbackState(invocation, L"copy", destDir + L"\\a.ini").folder()),
+              context->Texts(2));
+    EXPECT_EQ("default\r\n", ReadBytes(destDir + L"\\a.ini"));
+    EXPECT_EQ(0, rollbackCopy(L"b.ini"));
+    // Another spelling of the same folder finds the same state.
+    std::wstring upper = destDir;
+    CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    EXPECT_EQ(0, rollbackCopy(L"A.INI", upper));
+    EXPECT_EQ("a's own", ReadBytes(destDir + L"\\a.ini"));
+    EXPECT_EQ("b's own", ReadBytes(destDir + L"\\b.ini"));
 
-    // The same invocation folder now backs up a file: the folder backup goes.
-    EXPECT_EQ(0, remove(L"uninstall"));
-    EXPECT_EQ("file content", ReadBytes(backup));
+    // The same for removals, the second one of a.ini finding it gone.
+    EXPECT_EQ(0, remove(L"uninstall", L"a.ini"));
+    EXPECT_EQ(0, remove(L"uninstall", L"b.ini"));
+    EXPECT_EQ(0, remove(L"uninstall", L"a.ini"));
+    EXPECT_EQ(0, rollbackRemove(L"a.ini"));
+    EXPECT_EQ(0, rollbackRemove(L"b.ini"));
+    EXPECT_EQ("a's own", ReadBytes(destDir + L"\\a.ini"));
+    EXPECT_EQ("b's own", ReadBytes(destDir + L"\\b.ini"));
+    EXPECT_EQ("settings\r\n", ReadBytes(destination));
+    EXPECT_TRUE(TreeContent(invocation).empty());
+}
+
+TEST_F(UserConfigFileTest, StateOfAnotherRunOrFileIsNeverActedOn)
+{
+    // A consumed state: the twin of a later run that kept the user's file
+    // has nothing to remove.
+    EXPECT_EQ(0, copy(L"install"));
+    EXPECT_EQ(0, rollbackCopy());
+    makeDestination("written since\r\n");
+    EXPECT_EQ(0, copy(L"repair"));
+    EXPECT_EQ(0, rollbackCopy());
+    EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
+    EXPECT_EQ("written since\r\n", ReadBytes(destination));
+
+    // A state an earlier run left unused goes with a run that changes nothing.
+    RemoveTree(destination);
+    EXPECT_EQ(0, copy(L"install"));
+    WriteBytes(destination, "written since\r\n");
+    EXPECT_EQ(0, copy(L"repair"));
+    EXPECT_EQ(L"Removing the rollback state an earlier run left: " + copyState.folder(), context->Texts(2).at(0));
+    EXPECT_FALSE(PathExists(copyState.folder()));
+    EXPECT_EQ(0, rollbackCopy());
+    EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
+    EXPECT_EQ("written since\r\n", ReadBytes(destination));
+
+    // A signal naming another file is ignored.
+    DWORD error = 0;
+    ASSERT_TRUE(copyState.write({ dir.file(L"other.ini"), L"created", {} }, error));
+    ASSERT_TRUE(removeState.write({ dir.file(L"other.ini"), L"removed", {} }, error));
+    WriteBytes(backup, "not mine");
+    EXPECT_EQ(0, rollbackCopy());
+    EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
     EXPECT_EQ(0, rollbackRemove());
-    EXPECT_EQ("file content", ReadBytes(destination));
+    EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
+    EXPECT_EQ("written since\r\n", ReadBytes(destination));
 }
 
 TEST_F(UserConfigFileTest, NothingToRestoreWithoutABackup)
 {
     EXPECT_EQ(0, rollbackRemove());
     EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
-    EXPECT_EQ((std::vector<std::wstring>{ L"$action.invocationdata.dir" }), context->argumentsRead);
+    EXPECT_EQ((std::vector<std::wstring>{ L"$action.invocationdata.dir", L"DirName", L"FileName" }),
+              context->argumentsRead);
     EXPECT_FALSE(PathExists(destination));
 }
 
@@ -305,7 +384,10 @@ TEST_F(UserConfigFileTest, PathsThatNameMoreOrOtherThanMeantAreRefusedAndNothing
     CreateDirectoryW(invocation.substr(0, invocation.rfind(L'\\')).c_str(), 0);
     CreateDirectoryW(invocation.c_str(), 0);
     // The twins have something to restore or remove.
-    WriteBytes(signal, "");
+    // The twins have a state of their own file to act on.
+    DWORD error = 0;
+    ASSERT_TRUE(copyState.write({ copyState.object(), L"created", {} }, error));
+    ASSERT_TRUE(removeState.write({ removeState.object(), L"removed", {} }, error));
     WriteBytes(backup, "backup\r\n");
     const std::map<std::wstring, std::string> before = TreeContent(dir.path());
     const std::vector<std::wstring> rootBefore = rootEntries();
@@ -349,7 +431,7 @@ TEST_F(UserConfigFileTest, RestoreRecreatesMissingFoldersAndKeepsTheBackupUntilI
     RemoveTree(dir.file(L"app"));
     EXPECT_EQ(0, rollbackRemove());
     EXPECT_EQ("user's own\r\n", ReadBytes(destination));
-    EXPECT_EQ("user's own\r\n", ReadBytes(backup));
+    EXPECT_FALSE(PathExists(backup));
     EXPECT_TRUE(context->Texts(4).empty());
 }
 

@@ -158,6 +158,54 @@ TEST(PlanRollback, FailingTwinsDoNotStopTheOthersAndKeepTheFolder)
     RemoveTree(kept);
 }
 
+// After a rollback, a step folder that still holds something keeps the
+// plan's folder: no twin consumed that state, and it may be the only copy of
+// what a step took from the user. Twins that consumed theirs leave nothing.
+TEST(PlanRollback, StateNoTwinConsumedKeepsTheFolder)
+{
+    ScopedTempDir temp;
+    CreateDirectoryW(temp.file(L"du").c_str(), 0);
+    CreateDirectoryW(temp.file(L"du\\userconfigfiles").c_str(), 0);
+    WriteBytes(temp.file(L"du\\userconfigfiles\\notes.ini"), "shipped");
+    CreateDirectoryW(temp.file(L"app").c_str(), 0);
+    WriteBytes(temp.file(L"app\\notes.ini"), "user's own");
+    nlohmann::json copy = { { "action", "CopyUserConfigFile" },
+                            { "args",
+                              { { "SrcFileName", "notes.ini" },
+                                { "DestDirName", Narrow(temp.file(L"app")) },
+                                { "DestFileName", "notes.ini" } } } };
+    copy["rollback"] = { { "action", "RollbackCopyUserConfigFile" },
+                         { "args", { { "DestDirName", Narrow(temp.file(L"app")) }, { "DestFileName", "notes.ini" } } } };
+    const nlohmann::json failing = { { "action", "CreateUserConfigRegistryKey" },
+                                     { "args", { { "RegistryPath", "HKCU\\Software\\VerrandPlanTest" },
+                                                 { "RegistryType", "integer" } } } };
+    const nlohmann::json properties = { { "$du$action", "install" }, { "$du.dir", Narrow(temp.file(L"du\\")) } };
+    const struct {
+        bool twin;
+        bool kept;
+    } rows[] = { { true, false }, { false, true } };
+    for (const auto& row : rows) {
+        nlohmann::json step = copy;
+        if (!row.twin)
+            step.erase("rollback");
+        const nlohmann::json plan = { { "properties", properties }, { "steps", { step, failing } } };
+        WriteBytes(temp.file(L"plan.json"), plan.dump());
+        const ChildResult result = RunChild(HostCommand(L"--json plan " + QuotedArgument(temp.file(L"plan.json"))));
+        EXPECT_EQ(1u, result.exitCode) << result.output;
+        const std::vector<nlohmann::json> all = events(result.output);
+        ASSERT_FALSE(all.empty());
+        EXPECT_EQ(row.kept, all.back().contains("kept")) << result.output;
+        if (row.twin) {
+            EXPECT_EQ("user's own", ReadBytes(temp.file(L"app\\notes.ini")));
+        }
+        if (all.back().contains("kept")) {
+            const std::wstring kept = widen(all.back()["kept"].get<std::string>());
+            EXPECT_TRUE(PathExists(kept + L"\\" + StepFolderName(1)));
+            RemoveTree(kept);
+        }
+    }
+}
+
 // With --json the host's standard output carries JSON only: what a child
 // process writes to the handles it inherited comes as output events, with
 // the step's secret masked like in every other line.

@@ -5,7 +5,8 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include "core/PathRules.h"
+#include "FileIdentity.h"
+#include "PathRules.h"
 
 namespace {
 void addFolder(std::vector<std::wstring>& folders, const std::wstring& folder)
@@ -46,7 +47,9 @@ bool IsShellFolder(const std::wstring& folder, const std::vector<std::wstring>& 
 {
     const std::wstring plain = WithoutExtendedPrefix(folder);
     for (const std::wstring& shellFolder : shellFolders) {
-        if (SamePath(plain, shellFolder))
+        // The same folder under another spelling (a short name, another
+        // drive that maps it, a link) is the same shell folder.
+        if (SamePath(plain, shellFolder) || IsSameObject(plain, shellFolder))
             return true;
     }
     return false;

@@ -10,5 +10,6 @@
 std::vector<std::wstring> ShellFolders();
 
 // True when the folder (full path, with or without the extended-length
-// prefix) is one of the given shell folders.
+// prefix) is one of the given shell folders, by its text or by its file
+// identity.
 bool IsShellFolder(const std::wstring& folder, const std::vector<std::wstring>& shellFolders);

@@ -1,0 +1,128 @@
+#include "FileIdentity.h"
+
+#include <vector>
+
+#include "PathRules.h"
+#include "ScopedHandle.h"
+
+namespace {
+bool sameName(const std::wstring& left, const std::wstring& right)
+{
+    return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
+                                static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A full path taken apart: its root ("C:\" or "\\server\share\") and the
+// pieces below it.
+struct SplitPath {
+    std::wstring root;
+    std::vector<std::wstring> pieces;
+
+    // The path down to (not including) pieces[depth].
+    std::wstring prefix(std::size_t depth) const
+    {
+        std::wstring text = root;
+        for (std::size_t i = 0; i < depth; ++i) {
+            if (i > 0)
+                text += L'\\';
+            text += pieces[i];
+        }
+        return text;
+    }
+};
+
+SplitPath splitFullPath(const std::wstring& path)
+{
+    const std::wstring full = WithoutExtendedPrefix(FullPath(WithoutExtendedPrefix(path)));
+    std::vector<std::wstring> pieces = PathPieces(full);
+    SplitPath split;
+    std::size_t rootPieces = 0;
+    if (full.size() >= 2 && full[1] == L':') {
+        rootPieces = 1;
+        split.root = pieces.empty() ? full.substr(0, 2) + L"\\" : pieces[0] + L"\\";
+    } else if (pieces.size() >= 2) {
+        rootPieces = 2;
+        split.root = L"\\\\" + pieces[0] + L"\\" + pieces[1] + L"\\";
+    }
+    if (rootPieces <= pieces.size())
+        split.pieces.assign(pieces.begin() + rootPieces, pieces.end());
+    return split;
+}
+}
+
+bool operator==(const FileIdentity& left, const FileIdentity& right)
+{
+    return left.volume == right.volume && left.indexHigh == right.indexHigh && left.indexLow == right.indexLow;
+}
+
+std::wstring ExtendedLengthPath(const std::wstring& path)
+{
+    const std::wstring full = WithoutExtendedPrefix(FullPath(WithoutExtendedPrefix(path)));
+    if (full.size() >= 2 && full[0] == L'\\' && full[1] == L'\\')
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 2 && full[1] == L':')
+        return L"\\\\?\\" + full;
+    return full;
+}
+
+bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity, DWORD& error)
+{
+    // No access is asked for: the object's information is readable anyway,
+    // and a file that others hold open still gives its identity.
+    ScopedHandle handle(CreateFileW(ExtendedLengthPath(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, 0));
+    if (!handle.valid()) {
+        error = GetLastError();
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(handle.get(), &information)) {
+        error = GetLastError();
+        return false;
+    }
+    identity.volume = information.dwVolumeSerialNumber;
+    identity.indexHigh = information.nFileIndexHigh;
+    identity.indexLow = information.nFileIndexLow;
+    return true;
+}
+
+bool IsSameObject(const std::wstring& left, const std::wstring& right)
+{
+    FileIdentity leftIdentity, rightIdentity;
+    DWORD error = 0;
+    return ReadFileIdentity(left, leftIdentity, error) && ReadFileIdentity(right, rightIdentity, error) &&
+           leftIdentity == rightIdentity;
+}
+
+bool IsSameOrInsideObject(const std::wstring& path, const std::wstring& folder)
+{
+    const SplitPath inner = splitFullPath(path);
+    const SplitPath outer = splitFullPath(folder);
+    DWORD error = 0;
+
+    // The deepest folder of `folder` that exists, and the pieces below it.
+    std::size_t anchorDepth = outer.pieces.size() + 1;
+    FileIdentity anchor;
+    while (anchorDepth-- > 0) {
+        if (ReadFileIdentity(outer.prefix(anchorDepth), anchor, error))
+            break;
+    }
+    if (anchorDepth > outer.pieces.size())
+        return IsSameOrInside(path, folder) || IsSameOrInside(FullPath(path), FullPath(folder));
+    const std::size_t restCount = outer.pieces.size() - anchorDepth;
+
+    // Some folder of `path` is the anchor itself, and the pieces that follow
+    // it are the missing ones of `folder`.
+    for (std::size_t depth = 0; depth + restCount <= inner.pieces.size(); ++depth) {
+        FileIdentity identity;
+        if (!ReadFileIdentity(inner.prefix(depth), identity, error) || !(identity == anchor))
+            continue;
+        bool restMatches = true;
+        for (std::size_t i = 0; i < restCount && restMatches; ++i)
+            restMatches = sameName(inner.pieces[depth + i], outer.pieces[anchorDepth + i]);
+        if (restMatches)
+            return true;
+    }
+    return false;
+}

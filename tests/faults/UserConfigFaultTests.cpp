@@ -1,0 +1,253 @@
+// The user configuration file actions where the file system does not play
+// along: links at or inside the named place (made as Unix symbolic links
+// under the prefix's drive), a volume that fills up, a folder that refuses
+// removals, and the state folder reached through another spelling.
+#include <gtest/gtest.h>
+
+#include "actions/files/RollbackState.h"
+#include "core/FileIdentity.h"
+#include "core/FileLinks.h"
+#include "support/ActionLibrary.h"
+#include "support/RecordingContext.h"
+#include "support/TestFiles.h"
+
+#include "UnixSide.h"
+
+namespace {
+class UserConfigFaultTest : public ::testing::Test {
+protected:
+    UserConfigFaultTest()
+        : invocation(dir.file(L"invocation")), destDir(dir.file(L"config")), outside(dir.file(L"outside"))
+    {
+        CreateDirectoryW(dir.file(L"du").c_str(), 0);
+        CreateDirectoryW(dir.file(L"du\\userconfigfiles").c_str(), 0);
+        WriteBytes(dir.file(L"du\\userconfigfiles\\default.ini"), "default\r\n");
+        CreateDirectoryW(destDir.c_str(), 0);
+        CreateDirectoryW(outside.c_str(), 0);
+        WriteBytes(outside + L"\\real.ini", "outside\r\n");
+    }
+
+    int run(const char* action, const std::wstring& duAction, const std::wstring& folder, const std::wstring& name)
+    {
+        context = RecordingContext::Create();
+        context->properties[L"$du$action"] = duAction;
+        context->properties[L"$du.dir"] = dir.file(L"du\\");
+        context->properties[L"$action.invocationdata.dir"] = invocation;
+        const bool copying = std::string(action).find("Copy") != std::string::npos;
+        if (copying)
+            context->arguments[L"SrcFileName"] = L"default.ini";
+        context->arguments[copying ? L"DestDirName" : L"DirName"] = folder;
+        context->arguments[copying ? L"DestFileName" : L"FileName"] = name;
+        return CallAction(action, context);
+    }
+    int copy(const std::wstring& name, const std::wstring& folder = std::wstring())
+    {
+        return run("CopyUserConfigFile", L"install", folder.empty() ? destDir : folder, name);
+    }
+    int rollbackCopy(const std::wstring& name, const std::wstring& folder = std::wstring())
+    {
+        return run("RollbackCopyUserConfigFile", L"install", folder.empty() ? destDir : folder, name);
+    }
+    int remove(const std::wstring& name, const std::wstring& folder = std::wstring())
+    {
+        return run("RemoveUserConfigFile", L"uninstall", folder.empty() ? destDir : folder, name);
+    }
+    int rollbackRemove(const std::wstring& name, const std::wstring& folder = std::wstring())
+    {
+        return run("RollbackRemoveUserConfigFile", L"uninstall", folder.empty() ? destDir : folder, name);
+    }
+
+    // A Unix symbolic link; false (with the test skipped) where there is
+    // no Unix side.
+    bool makeLink(const std::wstring& link, const std::wstring& target)
+    {
+        if (!RunningUnderWine())
+            return false;
+        return RunUnixScript("ln -s " + QuotedUnixPath(target) + " " + QuotedUnixPath(link)) == 0;
+    }
+
+    ScopedTempDir dir;
+    const std::wstring invocation;
+    const std::wstring destDir;
+    const std::wstring outside;
+    RecordingContextPtr context;
+};
+
+#define MAKE_LINK(link, target)                                                             \
+    if (!makeLink(link, target)) {                                                          \
+        GTEST_SKIP() << "links are made as Unix symbolic links, which needs Wine's Unix side"; \
+    }
+}
+
+TEST_F(UserConfigFaultTest, FolderLinkAtTheNamedPlaceIsNeverReachedThrough)
+{
+    const std::wstring link = destDir + L"\\profiles";
+    MAKE_LINK(link, outside);
+    ASSERT_EQ(FolderLink, LinkAt(link));
+    DWORD error = 0;
+    if (LinkCanBeHandledItself(link, FolderLink, error))
+        GTEST_SKIP() << "this system moves links to folders as links; the refusal is for one that cannot";
+    const std::map<std::wstring, std::string> before = TreeContent(outside);
+
+    // Each action would delete, move into or restore over what the link
+    // points to: each refuses, naming the link.
+    const struct {
+        const char* action;
+        const wchar_t* duAction;
+    } rows[] = { { "CopyUserConfigFile", L"install" },
+                 { "RemoveUserConfigFile", L"uninstall" },
+                 { "RollbackRemoveUserConfigFile", L"uninstall" } };
+    const RollbackState restore(invocation, L"remove", link);
+    ASSERT_TRUE(restore.write({ restore.object(), L"removed", {} }, error));
+    WriteBytes(restore.kept(L"RollbackUserConfig"), "backup");
+    for (const auto& row : rows) {
+        EXPECT_EQ(1, run(row.action, row.duAction, destDir, L"profiles")) << row.action;
+        ASSERT_EQ(1u, context->Texts(4).size()) << row.action;
+        EXPECT_NE(std::wstring::npos, context->Texts(4)[0].find(link + L"\": it is a link to a folder")) << row.action;
+        EXPECT_EQ(before, TreeContent(outside)) << row.action;
+        EXPECT_EQ(FolderLink, LinkAt(link)) << row.action;
+    }
+    // The backup the refused restore needed is still there.
+    EXPECT_EQ("backup", ReadBytes(restore.kept(L"RollbackUserConfig")));
+}
+
+TEST_F(UserConfigFaultTest, FileLinkIsReplacedAndRemovedAsTheLinkAndComesBackAsOne)
+{
+    const std::wstring link = destDir + L"\\settings.ini";
+    MAKE_LINK(link, outside + L"\\real.ini");
+    ASSERT_EQ(FileLink, LinkAt(link));
+
+    EXPECT_EQ(0, copy(L"settings.ini"));
+    EXPECT_EQ(NoLink, LinkAt(link));
+    EXPECT_EQ("default\r\n", ReadBytes(link));
+    EXPECT_EQ("outside\r\n", ReadBytes(outside + L"\\real.ini"));
+    EXPECT_EQ(0, rollbackCopy(L"settings.ini"));
+    EXPECT_EQ(FileLink, LinkAt(link));
+    EXPECT_EQ("outside\r\n", ReadBytes(link));
+
+    EXPECT_EQ(0, remove(L"settings.ini"));
+    EXPECT_FALSE(PathExists(link));
+    EXPECT_EQ("outside\r\n", ReadBytes(outside + L"\\real.ini"));
+    EXPECT_EQ(0, rollbackRemove(L"settings.ini"));
+    EXPECT_EQ(FileLink, LinkAt(link));
+    EXPECT_EQ("outside\r\n", ReadBytes(outside + L"\\real.ini"));
+}
+
+TEST_F(UserConfigFaultTest, FolderHoldingALinkIsRemovedAndRestoredWithoutReachingThroughIt)
+{
+    const std::wstring profiles = destDir + L"\\profiles";
+    CreateDirectoryW(profiles.c_str(), 0);
+    WriteBytes(profiles + L"\\own.cfg", "own");
+    MAKE_LINK(profiles + L"\\shared", outside);
+    const std::map<std::wstring, std::string> before = TreeContent(outside);
+
+    EXPECT_EQ(0, remove(L"profiles"));
+    EXPECT_FALSE(PathExists(profiles));
+    EXPECT_EQ(before, TreeContent(outside));
+    EXPECT_EQ(0, rollbackRemove(L"profiles"));
+    EXPECT_EQ("own", ReadBytes(profiles + L"\\own.cfg"));
+    EXPECT_EQ(FolderLink, LinkAt(profiles + L"\\shared"));
+    EXPECT_EQ(before, TreeContent(outside));
+
+    // Removing such a tree (as a host removes a plan's folder) removes the
+    // link or stops at it, and never empties what it points to.
+    std::wstring failed;
+    DWORD error = 0;
+    if (!RemoveTreeNoFollow(profiles, failed, error)) {
+        EXPECT_EQ(profiles + L"\\shared", failed);
+    }
+    EXPECT_EQ(before, TreeContent(outside));
+}
+
+TEST_F(UserConfigFaultTest, VolumeFillingUpKeepsTheUsersFileAndLeavesNoState)
+{
+    const std::wstring volume = dir.file(L"volume");
+    ASSERT_TRUE(CreateDirectoryW(volume.c_str(), 0));
+    SmallVolume small(volume, 64);
+    if (!small.inForce())
+        GTEST_SKIP() << small.reason();
+    const std::string users(2500, 'u');
+    WriteBytes(volume + L"\\notes.ini", users);
+    WriteBytes(dir.file(L"du\\userconfigfiles\\default.ini"), std::string(1 << 20, 'd'));
+
+    EXPECT_EQ(1, copy(L"notes.ini", volume));
+    EXPECT_EQ(1u, context->Texts(4).size());
+    EXPECT_EQ(users, ReadBytes(volume + L"\\notes.ini"));
+    const std::map<std::wstring, std::string> left = { { L"notes.ini", users } };
+    EXPECT_EQ(left, TreeContent(volume));
+    EXPECT_EQ(0, rollbackCopy(L"notes.ini", volume));
+    EXPECT_EQ(std::vector<std::wstring>{ L"Nothing to rollback" }, context->Texts());
+    EXPECT_EQ(users, ReadBytes(volume + L"\\notes.ini"));
+
+    // The state lies on another volume: the removal copies, then deletes,
+    // and the restore copies back.
+    WriteBytes(dir.file(L"du\\userconfigfiles\\default.ini"), "default\r\n");
+    EXPECT_EQ(0, remove(L"notes.ini", volume));
+    EXPECT_TRUE(TreeContent(volume).empty());
+    EXPECT_EQ(0, rollbackRemove(L"notes.ini", volume));
+    EXPECT_EQ(left, TreeContent(volume));
+}
+
+TEST_F(UserConfigFaultTest, RemovalThatCannotFinishLeavesTheTargetAsItWas)
+{
+    const std::wstring profiles = destDir + L"\\profiles";
+    CreateDirectoryW(profiles.c_str(), 0);
+    WriteBytes(profiles + L"\\a.cfg", "a");
+    WriteBytes(profiles + L"\\locked.cfg", "locked");
+    SetFileAttributesW((profiles + L"\\locked.cfg").c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::map<std::wstring, std::string> before = TreeContent(profiles);
+    {
+        CreationDeniedFolder denied(destDir);
+        if (!denied.inForce())
+            GTEST_SKIP() << denied.reason();
+        EXPECT_EQ(1, remove(L"profiles"));
+        EXPECT_EQ(1u, context->Texts(4).size());
+    }
+    EXPECT_EQ(before, TreeContent(profiles));
+    EXPECT_EQ(0, rollbackRemove(L"profiles"));
+    EXPECT_EQ(std::vector<std::wstring>{ L"Nothing to rollback" }, context->Texts());
+
+    // Allowed, the removal takes the read-only file too, and the rollback
+    // gives it back read-only.
+    EXPECT_EQ(0, remove(L"profiles"));
+    EXPECT_FALSE(PathExists(profiles));
+    EXPECT_EQ(0, rollbackRemove(L"profiles"));
+    EXPECT_EQ(before, TreeContent(profiles));
+    EXPECT_NE(0u, GetFileAttributesW((profiles + L"\\locked.cfg").c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW((profiles + L"\\locked.cfg").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(UserConfigFaultTest, StateFolderInsideTheTargetIsFoundUnderEverySpelling)
+{
+    std::wstring upper = dir.path();
+    CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    wchar_t shortName[MAX_PATH];
+    const DWORD shortLength = GetShortPathNameW(dir.path().c_str(), shortName, MAX_PATH);
+    std::vector<std::wstring> spellings = { upper, dir.path() + L"\\config\\..\\." };
+    if (shortLength > 0 && shortLength < MAX_PATH)
+        spellings.push_back(std::wstring(shortName, shortLength));
+    if (RunningUnderWine()) {
+        // The same folder through the drive that maps the Unix root.
+        std::string unix = QuotedUnixPath(dir.path());
+        unix = unix.substr(1, unix.size() - 2);
+        std::wstring mapped = L"Z:" + std::wstring(unix.begin(), unix.end());
+        for (wchar_t& ch : mapped)
+            ch = ch == L'/' ? L'\\' : ch;
+        spellings.push_back(mapped);
+    }
+    CreateDirectoryW(invocation.c_str(), 0);
+    for (const std::wstring& spelling : spellings) {
+        EXPECT_TRUE(IsSameOrInsideObject(invocation, spelling + L"\\invocation")) << Narrow(spelling);
+        EXPECT_TRUE(IsSameOrInsideObject(invocation + L"\\not yet\\made", spelling)) << Narrow(spelling);
+        EXPECT_FALSE(IsSameOrInsideObject(invocation, spelling + L"\\invocatio")) << Narrow(spelling);
+        EXPECT_FALSE(IsSameOrInsideObject(dir.path(), spelling + L"\\invocation")) << Narrow(spelling);
+        for (const char* action : { "RemoveUserConfigFile", "CopyUserConfigFile" }) {
+            EXPECT_EQ(1, run(action, std::string(action) == "CopyUserConfigFile" ? L"install" : L"uninstall",
+                             spelling, L"invocation"))
+                << action << " " << Narrow(spelling);
+            EXPECT_EQ(1u, context->Texts(4).size());
+        }
+        EXPECT_TRUE(PathExists(invocation));
+        EXPECT_TRUE(TreeContent(invocation).empty()) << Narrow(spelling);
+    }
+}
