@@ -6,12 +6,6 @@
 #include "ScopedHandle.h"
 
 namespace {
-bool sameName(const std::wstring& left, const std::wstring& right)
-{
-    return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                                static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
-
 // A full path taken apart: its root ("C:\" or "\\server\share\") and the
 // pieces below it.
 struct SplitPath {
@@ -120,7 +114,7 @@ bool IsSameOrInsideObject(const std::wstring& path, const std::wstring& folder)
             continue;
         bool restMatches = true;
         for (std::size_t i = 0; i < restCount && restMatches; ++i)
-            restMatches = sameName(inner.pieces[depth + i], outer.pieces[anchorDepth + i]);
+            restMatches = SameFileName(inner.pieces[depth + i], outer.pieces[anchorDepth + i]);
         if (restMatches)
             return true;
     }

@@ -8,12 +8,6 @@
 #include "ScopedHandle.h"
 
 namespace {
-bool sameName(const std::wstring& left, const std::wstring& right)
-{
-    return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                                static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
-
 // Where the opened object really is, without the \\?\ prefix; empty when
 // the system cannot say.
 std::wstring finalPath(const std::wstring& path)
@@ -109,8 +103,8 @@ LinkKind LinkAt(const std::wstring& path)
     const std::wstring openedFolder = opened.substr(0, at);
     const std::wstring openedName = opened.substr(at + 1);
     // A root's final path ends in its separator.
-    const bool sameFolder = sameName(openedFolder, folder) || sameName(openedFolder + L"\\", folder);
-    return sameFolder && sameName(openedName, name) ? NoLink : FileLink;
+    const bool sameFolder = SameFileName(openedFolder, folder) || SameFileName(openedFolder + L"\\", folder);
+    return sameFolder && SameFileName(openedName, name) ? NoLink : FileLink;
 }
 
 bool LinkCanBeHandledItself(const std::wstring& path, LinkKind kind, DWORD& error)

@@ -151,6 +151,11 @@ bool IsSameOrInside(const std::wstring& path, const std::wstring& folder)
     return true;
 }
 
+bool SameFileName(const std::wstring& left, const std::wstring& right)
+{
+    return sameName(left, right);
+}
+
 std::wstring WithoutExtendedPrefix(const std::wstring& path)
 {
     if (path.size() < 4 || !isSeparator(path[0]) || !isSeparator(path[1]) || path[2] != L'?' || !isSeparator(path[3]))

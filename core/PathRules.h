@@ -50,6 +50,10 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 // same form (both full, or both as given).
 bool IsSameOrInside(const std::wstring& path, const std::wstring& folder);
 
+// True when two names are the same to the file system (ordinal, ignoring
+// case).
+bool SameFileName(const std::wstring& left, const std::wstring& right);
+
 // The path without an extended-length prefix: \\?\C:\a gives C:\a,
 // \\?\UNC\srv\share gives \\srv\share.
 std::wstring WithoutExtendedPrefix(const std::wstring& path);

@@ -11,12 +11,6 @@ namespace {
 const wchar_t* const kSignalName = L"DoRollback";
 const wchar_t* const kSignalDraft = L"DoRollback.new";
 
-bool sameName(const std::wstring& left, const std::wstring& right)
-{
-    return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                                static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
-}
-
 std::vector<std::wstring> splitLines(const std::wstring& text)
 {
     std::vector<std::wstring> lines;
@@ -109,7 +103,7 @@ bool RollbackState::read(RollbackSignal& signal) const
     if (!readWhole(signalPath(), bytes))
         return false;
     const std::vector<std::wstring> lines = splitLines(PocoWrapper::toWide(bytes));
-    if (lines.size() < 2 || !sameName(lines[0], m_object))
+    if (lines.size() < 2 || !SameFileName(lines[0], m_object))
         return false;
     signal.object = lines[0];
     signal.change = lines[1];
