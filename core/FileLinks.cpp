@@ -109,8 +109,14 @@ LinkKind LinkAt(const std::wstring& path)
 
 bool LinkCanBeHandledItself(const std::wstring& path, LinkKind kind, DWORD& error)
 {
-    if (kind != FolderLink)
+    if (kind == NoLink)
         return true;
+    // A link without the reparse attribute (Wine's link to a file) is moved
+    // by following it.
+    if (!(AttributesAt(path) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        error = ERROR_NOT_A_REPARSE_POINT;
+        return false;
+    }
     ScopedHandle handle(CreateFileW(ExtendedLengthPath(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, 0));

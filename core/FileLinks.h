@@ -25,9 +25,9 @@ LinkKind LinkAt(const std::wstring& path);
 DWORD AttributesAt(const std::wstring& path);
 
 // True when the link at the path can be moved and removed as a link: the
-// system shows its reparse data. Wine shows none for a link to a folder
-// and moves or empties the target instead, so such a link is left alone;
-// error then holds the reason.
+// system shows its reparse data. Wine shows none (and no reparse attribute
+// for a link to a file), and moves or empties the target instead, so such a
+// link is left alone; error then holds the reason.
 bool LinkCanBeHandledItself(const std::wstring& path, LinkKind kind, DWORD& error);
 
 // The first link or junction inside a folder tree (at any depth), or an

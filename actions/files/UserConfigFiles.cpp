@@ -134,7 +134,7 @@ bool acceptLink(IActionContext& context, const std::wstring& argument, const std
         return true;
     context.Log(LogLevelError,
                 withError(L"Refusing " + argument + L" \"" + path +
-                              L"\": it is a link to a folder, which cannot be moved or removed as a link here",
+                              L"\": it is a link, which cannot be moved or removed as a link here",
                           error));
     return false;
 }

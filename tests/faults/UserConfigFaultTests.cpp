@@ -79,58 +79,44 @@ protected:
     }
 }
 
-TEST_F(UserConfigFaultTest, FolderLinkAtTheNamedPlaceIsNeverReachedThrough)
+TEST_F(UserConfigFaultTest, LinkAtTheNamedPlaceIsNeverReachedThrough)
 {
-    const std::wstring link = destDir + L"\\profiles";
-    MAKE_LINK(link, outside);
-    ASSERT_EQ(FolderLink, LinkAt(link));
-    DWORD error = 0;
-    if (LinkCanBeHandledItself(link, FolderLink, error))
-        GTEST_SKIP() << "this system moves links to folders as links; the refusal is for one that cannot";
-    const std::map<std::wstring, std::string> before = TreeContent(outside);
-
-    // Each action would delete, move into or restore over what the link
-    // points to: each refuses, naming the link.
+    // Each action would delete, move, write or restore through the link:
+    // where the system cannot handle it as a link (Wine moves and empties
+    // what it points to), each refuses, naming it, and nothing is touched.
+    const struct {
+        const wchar_t* name;
+        std::wstring target;
+        LinkKind kind;
+    } links[] = { { L"profiles", outside, FolderLink }, { L"settings.ini", outside + L"\\real.ini", FileLink } };
     const struct {
         const char* action;
         const wchar_t* duAction;
     } rows[] = { { "CopyUserConfigFile", L"install" },
                  { "RemoveUserConfigFile", L"uninstall" },
                  { "RollbackRemoveUserConfigFile", L"uninstall" } };
-    const RollbackState restore(invocation, L"remove", link);
-    ASSERT_TRUE(restore.write({ restore.object(), L"removed", {} }, error));
-    WriteBytes(restore.kept(L"RollbackUserConfig"), "backup");
-    for (const auto& row : rows) {
-        EXPECT_EQ(1, run(row.action, row.duAction, destDir, L"profiles")) << row.action;
-        ASSERT_EQ(1u, context->Texts(4).size()) << row.action;
-        EXPECT_NE(std::wstring::npos, context->Texts(4)[0].find(link + L"\": it is a link to a folder")) << row.action;
-        EXPECT_EQ(before, TreeContent(outside)) << row.action;
-        EXPECT_EQ(FolderLink, LinkAt(link)) << row.action;
+    for (const auto& kind : links) {
+        const std::wstring link = destDir + L"\\" + kind.name;
+        RemoveTree(invocation);
+        MAKE_LINK(link, kind.target);
+        ASSERT_EQ(kind.kind, LinkAt(link));
+        DWORD error = 0;
+        if (LinkCanBeHandledItself(link, kind.kind, error))
+            GTEST_SKIP() << "this system moves links as links; the refusal is for one that cannot";
+        const std::map<std::wstring, std::string> before = TreeContent(outside);
+        const RollbackState restore(invocation, L"remove", link);
+        ASSERT_TRUE(restore.write({ restore.object(), L"removed", {} }, error));
+        WriteBytes(restore.kept(L"RollbackUserConfig"), "backup");
+        for (const auto& row : rows) {
+            EXPECT_EQ(1, run(row.action, row.duAction, destDir, kind.name)) << row.action;
+            ASSERT_EQ(1u, context->Texts(4).size()) << row.action;
+            EXPECT_NE(std::wstring::npos, context->Texts(4)[0].find(link + L"\": it is a link")) << row.action;
+            EXPECT_EQ(before, TreeContent(outside)) << row.action;
+            EXPECT_EQ(kind.kind, LinkAt(link)) << row.action;
+        }
+        // The backup the refused restore needed is still there.
+        EXPECT_EQ("backup", ReadBytes(restore.kept(L"RollbackUserConfig")));
     }
-    // The backup the refused restore needed is still there.
-    EXPECT_EQ("backup", ReadBytes(restore.kept(L"RollbackUserConfig")));
-}
-
-TEST_F(UserConfigFaultTest, FileLinkIsReplacedAndRemovedAsTheLinkAndComesBackAsOne)
-{
-    const std::wstring link = destDir + L"\\settings.ini";
-    MAKE_LINK(link, outside + L"\\real.ini");
-    ASSERT_EQ(FileLink, LinkAt(link));
-
-    EXPECT_EQ(0, copy(L"settings.ini"));
-    EXPECT_EQ(NoLink, LinkAt(link));
-    EXPECT_EQ("default\r\n", ReadBytes(link));
-    EXPECT_EQ("outside\r\n", ReadBytes(outside + L"\\real.ini"));
-    EXPECT_EQ(0, rollbackCopy(L"settings.ini"));
-    EXPECT_EQ(FileLink, LinkAt(link));
-    EXPECT_EQ("outside\r\n", ReadBytes(link));
-
-    EXPECT_EQ(0, remove(L"settings.ini"));
-    EXPECT_FALSE(PathExists(link));
-    EXPECT_EQ("outside\r\n", ReadBytes(outside + L"\\real.ini"));
-    EXPECT_EQ(0, rollbackRemove(L"settings.ini"));
-    EXPECT_EQ(FileLink, LinkAt(link));
-    EXPECT_EQ("outside\r\n", ReadBytes(outside + L"\\real.ini"));
 }
 
 TEST_F(UserConfigFaultTest, FolderHoldingALinkIsRemovedAndRestoredWithoutReachingThroughIt)
