@@ -153,7 +153,7 @@ void Output::plan(int status, bool interrupted, const std::wstring& keptFolder)
     if (interrupted)
         write("== the plan was interrupted; it ends with status " + std::to_string(status));
     if (!keptFolder.empty())
-        human("== a rollback step failed; the plan's folder is kept: ", keptFolder);
+        human("== a rollback step failed or left state behind; the plan's folder is kept: ", keptFolder);
 }
 
 void Output::interrupt(const std::string& event, bool ignored)

@@ -43,11 +43,14 @@ VERRAND_ACTION(Touch)
     return _wtoi(context->GetArg(L"Status")->c_str());
 }
 
-// The rollback twin of Touch: reports whether its folder holds the marker.
+// The rollback twin of Touch: reports whether its folder holds the marker,
+// and consumes it as a twin consumes its state.
 VERRAND_ACTION(ReportMarker)
 {
     const std::wstring marker = *context->GetArg(L"$action.invocationdata.dir") + L"\\marker";
     const bool present = GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (present && !DeleteFileW(marker.c_str()))
+        return 1;
     context->Log(LogLevelInfo, (present ? L"marker present for " : L"no marker for ") + *context->GetArg(L"Name"));
     return 0;
 }
