@@ -8,6 +8,7 @@
 #include "PocoWrapper/StringTokenizer.h"
 #include "core/CString.h"
 #include "core/LogLevel.h"
+#include "core/ValueEntries.h"
 #include "SecretMask.h"
 
 namespace {
@@ -84,7 +85,8 @@ bool ApplyEnvSetting(IActionContext& context, const std::wstring& name, const st
     if (!current.empty()) {
         context.Log(LogLevelInfo, L"  EXISTING     " + bracketed(mask.Text(name), mask.Text(current)));
         if (prepend) {
-            if (current.find(value) != std::wstring::npos) {
+            // Present only as a whole entry: C:\h1 is not in C:\h11;...
+            if (FindWholeEntry(current, value) != std::wstring::npos) {
                 context.Log(LogLevelInfo, L"  NO ACTION IS TAKEN BECAUSE [" + mask.Text(value) + L"] IS ALREADY IN [" +
                                               mask.Text(current) + L"]");
                 return true;
