@@ -81,7 +81,7 @@ TEST(PlanFile, RefusesWhatIsNoPartOfAPlanWithItsPlace)
           "plan p.json: line 2, column 18: steps[1]: syntax error while parsing object key - unexpected '}'" },
         // Bytes that are no UTF-8 are named as such, never shown raw.
         { "invalid UTF-8", "{\"properties\": {\"X\": \"\xff\"}}",
-          "plan p.json: line 1, column 24: properties: the file is not UTF-8 text" },
+          "plan p.json: line 1, column 23: properties: the file is not UTF-8 text" },
         { "invalid byte outside a text", "{\"steps\": \xe9}", "plan p.json: line 1, column 11: the plan: syntax error" },
         { "UTF-16 with its mark", std::string("\xFF\xFE{\0}\0", 6),
           "plan p.json: line 1, column 1: the plan: the file is not UTF-8 text (it looks like UTF-16; save it as UTF-8)" },

@@ -81,15 +81,6 @@ TEST_F(RemoveShortcutTest, StopsAtFolderWithOtherShortcuts)
     EXPECT_EQ(L"Shortcut directory still contains other shortcuts.145", texts[texts.size() - 2]);
 }
 
-TEST_F(RemoveShortcutTest, PiecesOfThePathAreTrimmedBeforeDeleting)
-{
-    makeFolders(temp.path() + L"\\Menu");
-    WriteBytes(temp.path() + L"\\Menu\\App.lnk", "L");
-    EXPECT_EQ(0, run(temp.path() + L"\\ Menu \\App.lnk "));
-    EXPECT_TRUE(context->HasLine(L" Remove link file: " + temp.path() + L"\\Menu\\App.lnk", 2));
-    EXPECT_FALSE(PathExists(temp.path() + L"\\Menu"));
-}
-
 TEST_F(RemoveShortcutTest, OtherFolderErrorStopsTheWalkWithItsCode)
 {
     // A doubled separator stays in the path, so the folder comes up twice:
