@@ -356,7 +356,12 @@ VERRAND_ACTION(RollbackConfigureEnvironment)
 {
     try {
         LogMessage(context, L"Running RollbackConfigureEnvironment");
-        const Arguments arguments = readArguments(context);
+        // The record says what to undo: the twin reads no ACTION or ENV_VALUE.
+        Arguments arguments;
+        arguments.name = GetCStringArg(context, ShellArgumentNames::EnvName);
+        arguments.broadcast = GetCStringArg(context, ShellArgumentNames::Broadcast);
+        arguments.timeout = GetCStringArg(context, ShellArgumentNames::TimeoutMilliSeconds);
+        arguments.stateFolder = *context->GetArg(FileArgumentNames::InvocationDataDir);
         if (!acceptName(*context, arguments))
             return ActionFailed;
         if (arguments.stateFolder.empty()) {
