@@ -3,6 +3,7 @@
 #include "ChildOutput.h"
 #include "Interruption.h"
 #include "PlanFolder.h"
+#include "ProcessJob.h"
 #include "UsageFailure.h"
 
 namespace {
@@ -51,6 +52,8 @@ int RunPlan(const ActionLibrary& library, const Plan& plan, HostContext::Values&
     }
 
     PlanFolder folder;
+    // Before the first step: every process a step starts is in it.
+    ProcessJob job;
     Interruption interruption(output);
     PlanRun runner(library, properties, output, childOutput);
     std::vector<std::wstring> stepFolders;

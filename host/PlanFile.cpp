@@ -1,5 +1,6 @@
 #include "PlanFile.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -208,14 +209,37 @@ public:
         return true;
     }
 
+    // nlohmann's text, "[json.exception.parse_error.101] parse error at
+    // line 2, column 18: syntax error ...", in the plan's own form: the
+    // place, then what is wrong. Bytes that are no UTF-8 are not shown.
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e)
     {
-        // nlohmann's text names the line and column itself.
-        problem = e.what();
+        std::string text = e.what();
+        const std::string::size_type at = text.find("parse error at ");
+        if (at != std::string::npos)
+            text.erase(0, at + std::strlen("parse error at "));
+        const std::string::size_type colon = text.find(": ");
+        std::string where = colon == std::string::npos ? std::string() : text.substr(0, colon);
+        std::string what = colon == std::string::npos ? text : text.substr(colon + 2);
+        if (what.find("ill-formed UTF-8") != std::string::npos)
+            what = "the file is not UTF-8 text";
+        const std::string::size_type lastRead = what.find("; last read: '");
+        if (lastRead != std::string::npos && !isAscii(what.substr(lastRead)))
+            what.erase(lastRead, what.find('\'', lastRead + 14) + 1 - lastRead);
+        const std::string place = m_frames.empty() || m_frames.back().path.empty() ? "the plan" : m_frames.back().path;
+        problem = (where.empty() ? std::string() : where + ": ") + place + ": " + what;
         return false;
     }
 
 private:
+    static bool isAscii(const std::string& text)
+    {
+        for (char c : text)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        return true;
+    }
+
     bool number() { return value("a number"); }
 
     bool value(const std::string& kind)
@@ -307,6 +331,13 @@ private:
 
 Plan ParsePlan(const std::string& text, const std::string& name)
 {
+    // A plan saved as UTF-16 (with its byte-order mark, or the NUL byte of
+    // each ASCII character) is refused as such, not as a syntax error.
+    const bool utf16 = text.size() >= 2 && (text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0 ||
+                                            text[0] == '\0' || text[1] == '\0');
+    if (utf16)
+        throw UsageFailure{ "plan " + name + ": line 1, column 1: the plan: the file is not UTF-8 text (it looks "
+                                             "like UTF-16; save it as UTF-8)" };
     TextPosition position;
     PlanReader reader(position);
     const bool parsed = nlohmann::json::sax_parse(CountingIterator(text.data(), &position),

@@ -11,6 +11,7 @@
 #include "core/CString.h"
 #include "core/LogLevel.h"
 #include "core/SecretMask.h"
+#include "core/ValueEntries.h"
 
 namespace {
 const DWORD kFirstBufferSize = 4096;
@@ -86,7 +87,8 @@ bool ApplyEnvSetting(IActionContext& context, const std::wstring& name, const st
     if (!current.empty()) {
         context.Log(LogLevelInfo, L"  EXISTING     " + bracketed(mask.Text(name), mask.Text(current)));
         if (prepend) {
-            if (current.find(value) != std::wstring::npos) {
+            // Present only as a whole entry: C:\h1 is not in C:\h11;...
+            if (FindWholeEntry(current, value) != std::wstring::npos) {
                 context.Log(LogLevelInfo, L"  NO ACTION IS TAKEN BECAUSE [" + mask.Text(value) + L"] IS ALREADY IN [" +
                                               mask.Text(current) + L"]");
                 return true;

@@ -3,7 +3,8 @@
 // process's own environment (and left there).
 //
 // Text format: settings separated by "|"; "NAME=value" assigns, "NAME+value"
-// puts value in front of the current value unless it is already in it. A
+// puts value in front of the current value unless it is already in it as
+// whole entries (";"-separated, see core/ValueEntries.h). A
 // setting with neither sign, or one that splits into more than two pieces, is
 // skipped with a warning (an empty one silently). Nothing is trimmed.
 #include <cstddef>

@@ -32,16 +32,16 @@ bool readData(CInstallRegistry& reg, const CString& name, CStringArray& data)
 {
     return reg.GetMultiString(name, data);
 }
-bool writeData(CInstallRegistry& reg, const CString& name, DWORD data)
+bool writeData(CInstallRegistry& reg, const CString& name, DWORD data, bool)
 {
     return reg.SetDWord(name, data);
 }
-// "E" and "S" move alike, as a plain string.
-bool writeData(CInstallRegistry& reg, const CString& name, const CString& data)
+// "E" is written expandable (REG_EXPAND_SZ), "S" as a plain string.
+bool writeData(CInstallRegistry& reg, const CString& name, const CString& data, bool expandable)
 {
-    return reg.SetString(name, data, false);
+    return reg.SetString(name, data, expandable);
 }
-bool writeData(CInstallRegistry& reg, const CString& name, const CStringArray& data)
+bool writeData(CInstallRegistry& reg, const CString& name, const CStringArray& data, bool)
 {
     return reg.SetMultiString(name, data);
 }
@@ -71,7 +71,7 @@ bool sameData(const CStringArray& a, const CStringArray& b)
 // "DWord" or "MultiString".
 template <typename Data>
 bool copyValue(IActionContext& context, CInstallRegistry& reg, const std::wstring& calls, const CString& source,
-               const CString& target)
+               const CString& target, bool expandable = false)
 {
     Data data = Data();
     if (!readData(reg, source, data)) {
@@ -79,7 +79,7 @@ bool copyValue(IActionContext& context, CInstallRegistry& reg, const std::wstrin
                      GetLastError());
         return false;
     }
-    if (!writeData(reg, target, data)) {
+    if (!writeData(reg, target, data, expandable)) {
         logWithError(context, LogLevelError, (L"[MoveRegistry] reg.Set" + calls + L" fails (%d)").c_str(),
                      GetLastError());
         return false;
@@ -105,7 +105,7 @@ bool copyValue(IActionContext& context, CInstallRegistry& reg, const CString& ty
         return copyValue<CStringArray>(context, reg, L"MultiString", source, target);
     if (type.CompareNoCase(L"D") == 0)
         return copyValue<DWORD>(context, reg, L"DWord", source, target);
-    return copyValue<CString>(context, reg, L"String", source, target);
+    return copyValue<CString>(context, reg, L"String", source, target, type.CompareNoCase(L"E") == 0);
 }
 
 bool knownType(const CString& type)

@@ -47,7 +47,7 @@ bool ChunkReader::next(std::size_t keep)
 }
 
 BufferedFileWriter::BufferedFileWriter(const std::wstring& path)
-    : m_file(openFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL)), m_buffer(kChunkSize), m_used(0)
+    : m_file(openFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)), m_buffer(kChunkSize), m_used(0)
 {
 }
 

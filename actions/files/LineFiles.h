@@ -38,7 +38,7 @@ private:
     std::size_t m_size;
 };
 
-// Creates or truncates a file and writes bytes to it through a buffer;
+// Creates a file that must not exist yet and writes bytes to it through a buffer;
 // close() writes the rest. Every write to the file but the last is a whole
 // number of buffers: writes that end inside a page of the file make the
 // system's page cache (and the rename that later puts the file in place)

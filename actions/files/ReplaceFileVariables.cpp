@@ -12,6 +12,8 @@
 #include "PocoWrapper/String.h"
 #include "ReplacementAttributes.h"
 #include "core/LogLevel.h"
+#include "core/PathRules.h"
+#include "core/ScopedHandle.h"
 
 namespace {
 const wchar_t* const kMasked = L"********";
@@ -78,11 +80,12 @@ void replaceInLines(ChunkReader& input, std::size_t markSize, const LineUnits<Un
 }
 
 void replaceInFile(ILogger& logger, const std::wstring& filePath, const std::wstring& tempPath,
-                   const std::vector<ReplacementEntry>& entries, std::vector<EntryLog>& logs)
+                   const std::vector<ReplacementEntry>& entries, std::vector<EntryLog>& logs, bool& created)
 {
     ChunkReader input(filePath);
     logger.Log(LogLevelInfo, L"Output File will be UTF-8 Encoded");
     BufferedFileWriter output(tempPath);
+    created = true;
     input.next();
     std::size_t markSize = 0;
     const TextEncoding encoding = DetectTextEncoding(input.data(), input.size(), markSize);
@@ -95,6 +98,57 @@ void replaceInFile(ILogger& logger, const std::wstring& filePath, const std::wst
     output.close();
 }
 
+// The file the edit works on: the path itself, or, when the path reaches
+// its file through a link (the file's own or a folder's), the link's
+// target, so that the target is edited in its own folder and the link
+// stays a link.
+std::wstring editedFile(const std::wstring& path)
+{
+    ScopedHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0));
+    if (!file.valid())
+        return path;
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFinalPathNameByHandleW(file.get(), &final[0], static_cast<DWORD>(final.size()),
+                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return path;
+        if (length < final.size()) {
+            final.resize(length);
+            break;
+        }
+        final.resize(length);
+    }
+    final = WithoutExtendedPrefix(final);
+    return SamePath(final, FullPath(path)) ? path : final;
+}
+
+// The replacement takes the original's security (its owner and group where
+// this process may set them, its DACL always) and its attributes, before it
+// takes its place: a private file stays private, a hidden one hidden.
+void keepSecurityAndAttributes(const std::wstring& original, const std::wstring& replacement)
+{
+    const SECURITY_INFORMATION owner = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+    const SECURITY_INFORMATION all = owner | DACL_SECURITY_INFORMATION;
+    DWORD needed = 0;
+    GetFileSecurityW(original.c_str(), all, 0, 0, &needed);
+    std::vector<BYTE> descriptor(needed > 0 ? needed : 1);
+    if (!GetFileSecurityW(original.c_str(), all, descriptor.data(), static_cast<DWORD>(descriptor.size()), &needed))
+        throw FileError("GetFileSecurityW", GetLastError());
+    if (!SetFileSecurityW(replacement.c_str(), all, descriptor.data()) &&
+        !SetFileSecurityW(replacement.c_str(), DACL_SECURITY_INFORMATION, descriptor.data()))
+        throw FileError("SetFileSecurityW", GetLastError());
+
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD attributes = GetFileAttributesW(original.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        throw FileError("GetFileAttributesW", GetLastError());
+    if ((attributes & kept) != 0 && !SetFileAttributesW(replacement.c_str(), attributes & kept))
+        throw FileError("SetFileAttributesW", GetLastError());
+}
+
 // Puts the finished temporary file in the place of the edited file in one
 // step, so that the edited file is either the old one or the new one. A
 // read-only file is not replaced (Windows refuses that move; not every
@@ -104,6 +158,7 @@ void replaceOriginal(const std::wstring& filePath, const std::wstring& tempPath)
     const DWORD attributes = GetFileAttributesW(filePath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         throw FileError("MoveFileExW", ERROR_ACCESS_DENIED);
+    keepSecurityAndAttributes(filePath, tempPath);
     if (!MoveFileExW(tempPath.c_str(), filePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw FileError("MoveFileExW", GetLastError());
 }
@@ -127,15 +182,20 @@ bool ReplaceFileVariables(ILogger& logger, const std::wstring& filePath, const s
     for (std::size_t k = 0; k < entries.size(); ++k)
         logs.push_back(EntryLog(logger, filePath, entries[k], EntryAttribute(attributes, k), debug));
 
-    const std::wstring tempPath = filePath + L".tmp";
+    const std::wstring edited = editedFile(filePath);
+    // Created only where nothing stands yet: a file of that name is not
+    // the edit's to overwrite or delete.
+    const std::wstring tempPath = edited + L".tmp";
+    bool created = false;
     try {
-        replaceInFile(logger, filePath, tempPath, entries, logs);
-        replaceOriginal(filePath, tempPath);
+        replaceInFile(logger, edited, tempPath, entries, logs, created);
+        replaceOriginal(edited, tempPath);
     } catch (...) {
         logger.Log(LogLevelError,
                    PocoWrapper::format(L"ReplaceFileVariables: error reading from '%s' writing to '%s', aborting..",
-                                       filePath, tempPath));
-        DeleteFileW(tempPath.c_str());
+                                       edited, tempPath));
+        if (created)
+            DeleteFileW(tempPath.c_str());
         return false;
     }
     return true;

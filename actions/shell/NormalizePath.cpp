@@ -1,7 +1,5 @@
 #include "NormalizePath.h"
 
-#include "PocoWrapper/String.h"
-
 #include <algorithm>
 #include <vector>
 
@@ -17,7 +15,7 @@ std::wstring NormalizePath(const std::wstring& path)
         if (end == std::wstring::npos)
             end = text.size();
         if (end > start)
-            pieces.push_back(PocoWrapper::trimBlanks(text.substr(start, end - start)));
+            pieces.push_back(text.substr(start, end - start));
         start = end + 1;
     }
     if (pieces.empty())

@@ -7,7 +7,6 @@
 #include "core/PathRules.h"
 #include "core/ShellFolders.h"
 #include "PocoWrapper/File.h"
-#include "PocoWrapper/StringTokenizer.h"
 
 #include "ShellArgumentNames.h"
 #include "ShortcutTarget.h"
@@ -27,20 +26,6 @@ std::wstring webShortcutPath(const std::wstring& linkPath)
     if (!linkPath.empty() && PocoWrapper::File(linkPath).exists())
         return linkPath;
     return WebShortcutPath(linkPath);
-}
-
-// The path's pieces between backslashes, each trimmed, joined again by
-// single backslashes. Empty pieces keep their place.
-std::wstring rebuildPath(const std::wstring& path)
-{
-    PocoWrapper::StringTokenizer pieces(path, L"\\", Poco::StringTokenizer::TOK_TRIM);
-    std::wstring rebuilt;
-    for (std::size_t i = 0; i < pieces.count(); ++i) {
-        if (i > 0)
-            rebuilt += L'\\';
-        rebuilt += pieces[i];
-    }
-    return rebuilt;
 }
 
 // True when the folder is gone; otherwise error holds the reason. A folder
@@ -94,8 +79,8 @@ int removeShortcut(IActionContext& context)
     if (IsWebTarget(target))
         linkPath = webShortcutPath(linkPath);
 
-    linkPath = rebuildPath(linkPath);
-    if (linkPath.empty()) {
+    // The path is used exactly as given: " notes.lnk" is not "notes.lnk".
+    if (CheckGiven(linkPath) == PathEmpty) {
         context.Log(LogLevelError, L" Empty link file");
     } else {
         if (!AcceptPath(context, ShellArgumentNames::LinkFullPath, linkPath, CheckTarget(linkPath)))

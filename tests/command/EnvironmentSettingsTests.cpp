@@ -70,7 +70,7 @@ TEST_F(EnvironmentSettingsTest, PrependPutsTheValueInFrontOnce)
     EXPECT_TRUE(context->HasLine(L"  EXISTING     VT_PATH = [C:\\windows;C:\\bin]", 2));
     EXPECT_TRUE(context->HasLine(L"  GOING TO SET VT_PATH = [C:\\tools;C:\\windows;C:\\bin]", 2));
 
-    // Already there (anywhere, case-sensitive): nothing changes.
+    // Already there as a whole entry (case-sensitive): nothing changes.
     apply(L"VT_PATH+C:\\bin");
     EXPECT_EQ(L"C:\\tools;C:\\windows;C:\\bin", variable(L"VT_PATH"));
     const std::vector<std::wstring> expected = {
@@ -80,6 +80,14 @@ TEST_F(EnvironmentSettingsTest, PrependPutsTheValueInFrontOnce)
     EXPECT_EQ(expected, context->Texts());
     apply(L"VT_PATH+c:\\BIN;");
     EXPECT_EQ(L"c:\\BIN;C:\\tools;C:\\windows;C:\\bin", variable(L"VT_PATH"));
+
+    // Part of a longer entry is not there: C:\h1 goes in front of C:\h11.
+    setVariable(L"VT_PATH", L"C:\\h11;C:\\x\\C:\\h1x");
+    apply(L"VT_PATH+C:\\h1");
+    EXPECT_EQ(L"C:\\h1C:\\h11;C:\\x\\C:\\h1x", variable(L"VT_PATH"));
+    setVariable(L"VT_PATH", L"C:\\x;C:\\h1;;");
+    apply(L"VT_PATH+C:\\h1;|VT_PATH+C:\\h1");
+    EXPECT_EQ(L"C:\\x;C:\\h1;;", variable(L"VT_PATH"));
 
     // Two prepends to one variable: the later one ends up in front.
     unsetVariable(L"VT_LIST");
@@ -144,8 +152,9 @@ TEST_F(EnvironmentSettingsTest, LongCurrentValueIsReadCompletely)
     // The boundary: 4095 characters fit the first buffer, 4096 do not.
     for (size_t length : { 4095u, 4096u }) {
         setVariable(L"VT_EDGE", std::wstring(length, L'e'));
+        // "e" is no whole entry of "eee...": it goes in front, then "f".
         apply(L"VT_EDGE+e|VT_EDGE+f");
-        EXPECT_EQ(L"f" + std::wstring(length, L'e'), variable(L"VT_EDGE")) << length;
+        EXPECT_EQ(L"fe" + std::wstring(length, L'e'), variable(L"VT_EDGE")) << length;
     }
 }
 
@@ -164,12 +173,12 @@ TEST_F(EnvironmentSettingsTest, FailedSettingIsReportedAndTheNextStillApplied)
 TEST_F(EnvironmentSettingsTest, SecretIsMaskedInEveryLineButNotInTheEnvironment)
 {
     setVariable(L"VT_SECRET", L"old-s3cret");
-    apply(L"VT_SECRET=new-s3cret|VT_SECRET+s3cret|=s3cret", SecretMask(L"s3cret", false));
-    EXPECT_EQ(L"new-s3cret", variable(L"VT_SECRET"));
+    apply(L"VT_SECRET=new;s3cret|VT_SECRET+s3cret|=s3cret", SecretMask(L"s3cret", false));
+    EXPECT_EQ(L"new;s3cret", variable(L"VT_SECRET"));
     for (const std::wstring& line : context->Texts())
         EXPECT_EQ(std::wstring::npos, line.find(L"s3cret")) << Narrow(line);
     EXPECT_TRUE(context->HasLine(L"  EXISTING     VT_SECRET = [old-********]", 2));
-    EXPECT_TRUE(context->HasLine(L"  GOING TO SET VT_SECRET = [new-********]", 2));
-    EXPECT_TRUE(context->HasLine(L"  NO ACTION IS TAKEN BECAUSE [********] IS ALREADY IN [new-********]", 2));
+    EXPECT_TRUE(context->HasLine(L"  GOING TO SET VT_SECRET = [new;********]", 2));
+    EXPECT_TRUE(context->HasLine(L"  NO ACTION IS TAKEN BECAUSE [********] IS ALREADY IN [new;********]", 2));
     EXPECT_TRUE(context->HasLine(L"FAILS TO SET  = ********", 4));
 }

@@ -89,8 +89,11 @@ TEST_F(MoveRegistryTest, MovesEachTypeAndReplacesTheTarget)
     } cases[] = {
         { L"D", REG_DWORD, REG_DWORD, L"3010" },
         { L"s", REG_SZ, REG_SZ, L"C:\\Program Files\\App" },
-        // Expandable text moves unexpanded, as a plain string.
-        { L"E", REG_EXPAND_SZ, REG_SZ, L"%ProgramFiles%\\App" },
+        // Expandable text moves unexpanded and stays expandable, whatever the
+        // source's type; "S" writes a plain string.
+        { L"E", REG_EXPAND_SZ, REG_EXPAND_SZ, L"%ProgramFiles%\\App" },
+        { L"e", REG_SZ, REG_EXPAND_SZ, L"%ProgramFiles%\\App" },
+        { L"S", REG_EXPAND_SZ, REG_SZ, L"%ProgramFiles%\\App" },
         { L"m", REG_MULTI_SZ, REG_MULTI_SZ, L"first|second" },
     };
     for (const Case& c : cases) {

@@ -97,3 +97,57 @@ TEST_F(TextReplaceFaultTest, VolumeFillingUpHalfWayKeepsTheOriginalAndFreesTheSp
     EXPECT_EQ(0, replace(file, L"INSTALLDIR", L"C:\\App"));
     EXPECT_EQ("root=C:\\App;\n", ReadBytes(file));
 }
+
+namespace {
+// The file's DACL as stored.
+std::string daclOf(const std::wstring& path)
+{
+    DWORD needed = 0;
+    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, 0, 0, &needed);
+    std::string descriptor(needed, '\0');
+    if (needed == 0 ||
+        !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor[0], needed, &needed))
+        return std::string();
+    return descriptor;
+}
+}
+
+// The edited file is a new file put in the old one's place: it takes the
+// old one's security, attributes and place behind a link.
+TEST_F(TextReplaceFaultTest, ReplacementKeepsSecurityAttributesAndLinks)
+{
+    const std::wstring file = dir.file(L"private.ini");
+    WriteBytes(file, kSettings);
+    // A file only its owner may read (what a 0600 file is under Wine).
+    if (RunningUnderWine())
+        ASSERT_EQ(0, RunUnixScript("chmod 600 " + QuotedUnixPath(file)));
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    const std::string dacl = daclOf(file);
+
+    EXPECT_EQ(0, replace(file, L"INSTALLDIR", L"C:\\App"));
+    EXPECT_EQ("<install>C:\\App</install>\n<data>C:\\App\\data</data>\n", ReadBytes(file));
+    EXPECT_FALSE(PathExists(file + L".tmp"));
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN), attributes & FILE_ATTRIBUTE_HIDDEN);
+    // Wine keeps a DACL as Unix mode bits, lossily (0600 comes back as
+    // 0770): others still may not read the file. Windows keeps it as it is.
+    if (RunningUnderWine())
+        EXPECT_EQ(0, RunUnixScript("[ $(( $(stat -c %a " + QuotedUnixPath(file) + ") % 10 )) -eq 0 ]"))
+            << "others may read the edited file";
+    else
+        EXPECT_EQ(dacl, daclOf(file));
+
+    // A link is edited at its target, in the target's folder, and stays a
+    // link. Links are made on the Unix side (Wine's mklink makes none).
+    if (!RunningUnderWine())
+        GTEST_SKIP() << "links are made as Unix symbolic links, under Wine only";
+    ASSERT_TRUE(CreateDirectoryW(dir.file(L"real").c_str(), 0));
+    const std::wstring target = dir.file(L"real\\settings.ini"), link = dir.file(L"settings.ini");
+    WriteBytes(target, kSettings);
+    ASSERT_EQ(0, RunUnixScript("ln -s real/settings.ini " + QuotedUnixPath(link)));
+    EXPECT_EQ(0, replace(link, L"INSTALLDIR", L"C:\\App"));
+    EXPECT_EQ("<install>C:\\App</install>\n<data>C:\\App\\data</data>\n", ReadBytes(target));
+    EXPECT_EQ(0, RunUnixScript("test -L " + QuotedUnixPath(link))) << "the link became a file";
+    EXPECT_FALSE(PathExists(link + L".tmp"));
+    EXPECT_FALSE(PathExists(target + L".tmp"));
+}

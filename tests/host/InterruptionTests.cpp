@@ -87,3 +87,64 @@ TEST(Interruption, EndsTheStepsProcessesAndRollsBack)
     for (const std::string& id : ids)
         EXPECT_TRUE(processGone(std::stoul(id))) << "process " << id << " is still running";
 }
+
+namespace {
+// The process ids a waiting test child and its grandchild wrote to `file`,
+// once both have.
+std::vector<std::string> waitingProcesses(const std::wstring& file, StartedChild& host)
+{
+    for (int i = 0; i < 12000 && !host.Ended(0); ++i) {
+        const std::vector<std::string> ids = SplitLines(PathExists(file) ? ReadBytes(file) : std::string());
+        if (ids.size() >= 2)
+            return ids;
+        Sleep(50);
+    }
+    return std::vector<std::string>();
+}
+
+bool endsSoon(const std::string& id)
+{
+    for (int i = 0; i < 1200 && !processGone(std::stoul(id)); ++i)
+        Sleep(50);
+    return processGone(std::stoul(id));
+}
+}
+
+// A host killed outright runs no rollback, but the processes its step
+// started (and theirs) end with it; a command run under a time limit (in a
+// job of its own, inside the host's) still has its whole tree ended at the
+// limit.
+TEST(Interruption, KilledHostLeavesNoProcessOfItsStepsRunning)
+{
+    ScopedTempDir temp;
+    const std::wstring ready = temp.file(L"ready"), release = temp.file(L"release");
+    const std::string waiting =
+        Narrow(QuotedArgument(TestChildProgram()) + L" wait " + QuotedArgument(ready) + L" " + QuotedArgument(release));
+    const nlohmann::json killed = { { "steps", { { { "action", "RunAndWait" }, { "args", { { "CmdLine", waiting } } } } } } };
+    WriteBytes(temp.file(L"killed.json"), killed.dump());
+    {
+        StartedChild host(HostCommand(L"--dll " + QuotedArgument(SampleLibrary()) + L" plan " +
+                                      QuotedArgument(temp.file(L"killed.json"))));
+        const std::vector<std::string> ids = waitingProcesses(ready, host);
+        ASSERT_EQ(2u, ids.size()) << "the step's processes did not start";
+        host.Kill();
+        for (const std::string& id : ids)
+            EXPECT_TRUE(endsSoon(id)) << "process " << id << " outlived the killed host";
+    }
+    WriteBytes(release, "");
+
+    const std::wstring limitedReady = temp.file(L"limited ready");
+    const std::string limited = Narrow(QuotedArgument(TestChildProgram()) + L" wait " + QuotedArgument(limitedReady) +
+                                       L" " + QuotedArgument(temp.file(L"never")));
+    const nlohmann::json underLimit = {
+        { "steps", { { { "action", "RunCommand" }, { "args", { { "CmdLine", limited }, { "TimeoutSeconds", "2" } } } } } }
+    };
+    WriteBytes(temp.file(L"limited.json"), underLimit.dump());
+    const ChildResult result = RunChild(HostCommand(L"plan " + QuotedArgument(temp.file(L"limited.json"))));
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+    EXPECT_EQ(std::string::npos, result.output.find("AssignProcessToJobObject")) << result.output;
+    const std::vector<std::string> ids = SplitLines(ReadBytes(limitedReady));
+    EXPECT_EQ(2u, ids.size()) << result.output;
+    for (const std::string& id : ids)
+        EXPECT_TRUE(endsSoon(id)) << "process " << id << " outlived its time limit";
+}

@@ -77,13 +77,24 @@ TEST(PlanFile, RefusesWhatIsNoPartOfAPlanWithItsPlace)
         { "deep nesting", "{\"steps\": [{\"action\": \"A\", \"args\": {\"X\": " + deep + "}}]}",
           "column 42: steps[1].args.X: must be a text, not an array" },
         { "deep nesting as the plan", deep, "the plan: must be an object, not an array" },
-        { "syntax error", "{\"steps\": [\n  {\"action\": \"A\",}\n]}", "line 2, column 18: syntax error" },
-        { "invalid UTF-8", "{\"properties\": {\"X\": \"\xff\"}}", "syntax error" },
+        { "syntax error", "{\"steps\": [\n  {\"action\": \"A\",}\n]}",
+          "plan p.json: line 2, column 18: steps[1]: syntax error while parsing object key - unexpected '}'" },
+        // Bytes that are no UTF-8 are named as such, never shown raw.
+        { "invalid UTF-8", "{\"properties\": {\"X\": \"\xff\"}}",
+          "plan p.json: line 1, column 23: properties: the file is not UTF-8 text" },
+        { "invalid byte outside a text", "{\"steps\": \xe9}", "plan p.json: line 1, column 11: the plan: syntax error" },
+        { "UTF-16 with its mark", std::string("\xFF\xFE{\0}\0", 6),
+          "plan p.json: line 1, column 1: the plan: the file is not UTF-8 text (it looks like UTF-16; save it as UTF-8)" },
+        { "UTF-16 without it", std::string("{\0}\0", 4), "line 1, column 1: the plan: the file is not UTF-8 text" },
+        { "UTF-16, big end first", std::string("\xFE\xFF\0{\0}", 6), "the file is not UTF-8 text" },
     };
     for (const auto& row : rows) {
         const std::string message = refusal(row.text);
         EXPECT_EQ(0u, message.find("plan p.json: ")) << row.why << ": " << message;
         EXPECT_NE(std::string::npos, message.find(row.message)) << row.why << ": " << message;
         EXPECT_EQ(std::string::npos, message.find('\n')) << row.why;
+        EXPECT_EQ(std::string::npos, message.find("json.exception")) << row.why;
+        for (char c : message)
+            EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << row.why << ": " << message;
     }
 }

@@ -15,6 +15,7 @@
 #include "RobustnessHarness.h"
 #include "actions/command/EnvironmentSettings.h"
 #include "core/SecretMask.h"
+#include "core/ValueEntries.h"
 #include "support/ActionLibrary.h"
 #include "support/InputMutator.h"
 #include "support/RecordingContext.h"
@@ -189,7 +190,7 @@ void checkSettingLines(const std::vector<Setting>& settings, const std::vector<L
             ++next;
         }
         ASSERT_LT(next, lines.size());
-        if (setting.prepend && !current.empty() && current.find(setting.value) != std::wstring::npos) {
+        if (setting.prepend && !current.empty() && FindWholeEntry(current, setting.value) != std::wstring::npos) {
             ASSERT_TRUE(lines[next].text == L"  NO ACTION IS TAKEN BECAUSE [" + setting.value + L"] IS ALREADY IN [" +
                                                 current + L"]")
                 << Shown(lines[next].text);

@@ -37,7 +37,7 @@ protected:
 
 TEST_F(CreateShortcutTest, SavesEverySettingIntoANormalisedPathWithNewFolders)
 {
-    context->arguments[L"linkFullPath"] = temp.path() + L"\\Menu\\\\Sub \\ App.lnk";
+    context->arguments[L"linkFullPath"] = temp.path() + L"\\Menu\\\\Sub\\App.lnk";
     context->arguments[L"arguments"] = L"-a \"b c\"";
     context->arguments[L"description"] = L"My tool";
     context->arguments[L"iconPath"] = icon;

@@ -31,7 +31,7 @@ protected:
 
 TEST_F(EnsureFolderExistsTest, CreatesNestedFoldersAndLogsTheNormalisedPath)
 {
-    EXPECT_EQ(0, run(temp.path() + L"\\Data\\\\App \\Logs\\"));
+    EXPECT_EQ(0, run(temp.path() + L"\\Data\\\\App\\Logs\\"));
     const std::vector<std::wstring> expected = { L"Creating folder: " + forwardSlashes(temp.path()) +
                                                  L"/Data/App/Logs" };
     EXPECT_EQ(expected, context->Texts(2));

@@ -10,12 +10,14 @@ std::wstring backslashForm(const std::wstring& path)
 }
 }
 
-TEST(NormalizePath, CollapsesSeparatorsAndTrimsBlanksAroundPieces)
+TEST(NormalizePath, CollapsesSeparatorsAndKeepsEveryPieceAsGiven)
 {
-    EXPECT_EQ(L"C:\\Program Files\\App\\Tool.lnk", backslashForm(L"C:\\Program Files\\\\App \\ Tool.lnk"));
-    EXPECT_EQ(L"C:/Program Files/App/Tool.lnk", NormalizePath(L"C:\\Program Files\\\\App \\ Tool.lnk"));
-    // Blanks inside a piece stay.
-    EXPECT_EQ(L"C:/My  Apps/a b", NormalizePath(L"C:\\My  Apps\\ a b "));
+    EXPECT_EQ(L"C:\\Program Files\\App\\Tool.lnk", backslashForm(L"C:\\Program Files\\\\App\\Tool.lnk"));
+    // Blanks belong to the names: " notes.lnk" is another file than
+    // "notes.lnk" (a piece that ends in a blank is refused by the actions).
+    EXPECT_EQ(L"C:\\sc\\sub\\ notes.lnk", backslashForm(L"C:\\sc\\sub\\ notes.lnk"));
+    EXPECT_EQ(L"C:/My  Apps/ a b /\tdir\t", NormalizePath(L"C:\\My  Apps\\ a b \\\tdir\t"));
+    EXPECT_EQ(L"a/ /b", NormalizePath(L"a\\ \\b"));
 }
 
 TEST(NormalizePath, ForwardAndMixedSlashesGiveTheSameForm)
@@ -29,17 +31,6 @@ TEST(NormalizePath, LeadingSeparatorsStayTrailingOnesGo)
     EXPECT_EQ(L"\\\\srv\\share\\dir", backslashForm(L"\\\\srv\\share\\dir\\"));
     EXPECT_EQ(L"//srv/share/dir", NormalizePath(L"//srv/share/dir///"));
     EXPECT_EQ(L"/root", NormalizePath(L"/root"));
-}
-
-TEST(NormalizePath, PieceOfBlanksBecomesEmptyButKeepsItsSeparators)
-{
-    EXPECT_EQ(L"a\\\\b", backslashForm(L"a\\ \\b"));
-    EXPECT_EQ(L"a//b", NormalizePath(L"a/   /b"));
-}
-
-TEST(NormalizePath, OnlyBlanksAreTrimmedNotTabs)
-{
-    EXPECT_EQ(L"C:/\tdir\t/x", NormalizePath(L"C:\\ \tdir\t \\x"));
 }
 
 TEST(NormalizePath, TextWithoutPiecesComesBackWithForwardSlashes)

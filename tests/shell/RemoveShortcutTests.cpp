@@ -81,15 +81,6 @@ TEST_F(RemoveShortcutTest, StopsAtFolderWithOtherShortcuts)
     EXPECT_EQ(L"Shortcut directory still contains other shortcuts.145", texts[texts.size() - 2]);
 }
 
-TEST_F(RemoveShortcutTest, PiecesOfThePathAreTrimmedBeforeDeleting)
-{
-    makeFolders(temp.path() + L"\\Menu");
-    WriteBytes(temp.path() + L"\\Menu\\App.lnk", "L");
-    EXPECT_EQ(0, run(temp.path() + L"\\ Menu \\App.lnk "));
-    EXPECT_TRUE(context->HasLine(L" Remove link file: " + temp.path() + L"\\Menu\\App.lnk", 2));
-    EXPECT_FALSE(PathExists(temp.path() + L"\\Menu"));
-}
-
 TEST_F(RemoveShortcutTest, OtherFolderErrorStopsTheWalkWithItsCode)
 {
     // A doubled separator stays in the path, so the folder comes up twice:
@@ -227,4 +218,30 @@ TEST_F(RemoveShortcutTest, CrashIsReportedAndStillDone)
     EXPECT_EQ(4, throwing->lines[1].level);
     EXPECT_EQ(L"RemoveShortcut crashed", throwing->lines[1].text);
     EXPECT_EQ(1, throwing.use_count());
+}
+
+TEST_F(RemoveShortcutTest, PathPiecesAreUsedExactlyAsGiven)
+{
+    // A leading blank is part of the name: " notes.lnk" is not "notes.lnk",
+    // neither for the removal nor for the shortcut made by that name.
+    makeFolders(temp.path() + L"\\sc\\sub");
+    const std::wstring other = temp.path() + L"\\sc\\sub\\notes.lnk";
+    const std::wstring named = temp.path() + L"\\sc\\sub\\ notes.lnk";
+    WriteBytes(other, "someone else's");
+    EXPECT_EQ(0, run(named));
+    EXPECT_EQ("someone else's", ReadBytes(other));
+    EXPECT_TRUE(context->HasLine(L" Cannot remove lik file: " + named, 4));
+
+    RecordingContextPtr create = RecordingContext::Create(
+        { { L"linkFullPath", named }, { L"pathToTarget", L"C:\\windows\\notepad.exe" }, { L"runAction", L"1" } });
+    EXPECT_EQ(0, CallAction("CreateShortcut", create));
+    EXPECT_TRUE(PathExists(named));
+    EXPECT_EQ("someone else's", ReadBytes(other));
+
+    EXPECT_EQ(0, run(named));
+    EXPECT_FALSE(PathExists(named));
+    EXPECT_EQ("someone else's", ReadBytes(other));
+    // A piece that Windows would read without its blank is refused.
+    EXPECT_EQ(1, run(temp.path() + L"\\sc\\sub \\notes.lnk"));
+    EXPECT_EQ("someone else's", ReadBytes(other));
 }
