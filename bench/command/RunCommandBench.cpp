@@ -14,11 +14,11 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "core/Action.h"
 #include "support/BenchReport.h"
 #include "support/QuietContext.h"
 
 namespace {
-typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 const int kRuns = 40;
 const int kCapturedLines = 100000;
 
