@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# A release zip on its own: unpacked into a fresh folder and a fresh prefix,
+# its host answers --version and list, every PE file carries this version
+# and no link time (and, in a signed zip, a signature osslsigncode accepts),
+# the host sample compiles against include/ and runs an action, and the demo
+# runs from the zip: plans with their rollback through the zip's host, and
+# packages built with wixl from its VerrandCA.dll and examples.
+set -u
+top=$1 build=$2 arch=$3 zips=$4 version=$5 actions=$6
+source "$top/scripts/lib.sh"
+build=$2
+wine_env
+source "$top/tests/support/checks.sh"
+mkdir -p "$build/wine/runs"
+work=$(mktemp -d "$build/wine/runs/release_$(basename "$zips").XXXXXX")
+export WINEPREFIX=$work/prefix
+cp -a "$build/wine/template/." "$WINEPREFIX/"
+trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+unset WINEPATH
+bits=64
+[ "$arch" = i686 ] && bits=32
+name=verrand-$version-win$bits
+unzip -q "$zips/$name.zip" -d "$work"
+release=$work/$name
+drive_c=$WINEPREFIX/drive_c
+
+out=$(wine "$release/bin/verrand-host.exe" --version | tr -d '\r'); rc=$?
+expect "--version names this version and architecture" '[ $rc -eq 0 ] && [ "$out" = "verrand-host $version ($arch)" ]'
+out=$(wine "$release/bin/verrand-host.exe" list | tr -d '\r'); rc=$?
+expect "list from the zip names exactly the built actions" '[ $rc -eq 0 ] && [ "$out" = "$(tr , "\n" <<<"$actions")" ]'
+
+# The header's TimeDateStamp, at 8 bytes into the PE header.
+pe_time() { od -An -tu4 -j $(($(od -An -tu4 -j 60 -N 4 "$1") + 8)) -N 4 "$1" | tr -d ' '; }
+# A text of the version resource: the UTF-16 string after its key.
+version_text() { strings -el "$1" | grep -x -A1 "$2" | sed -n 2p; }
+for file in "$release"/bin/* "$release"/msi/*; do
+    shipped=${file#"$release"/}
+    expect "$shipped: no link time" '[ "$(pe_time "$file")" = 0 ]'
+    if [ -f "$zips/cert.pem" ]; then
+        expect "$shipped: signed" \
+            'osslsigncode verify -CAfile "$zips/cert.pem" -in "$file" 2>&1 | grep -qx "Signature verification: ok"'
+    fi
+done
+for shipped in bin/Verrand.dll bin/Mossel.dll bin/Brunlow.dll bin/verrand-host.exe msi/VerrandCA.dll; do
+    file=$release/$shipped
+    expect "$shipped: version resource of $version" \
+        '[ "$(version_text "$file" FileVersion)" = "$version" ] && [ "$(version_text "$file" ProductVersion)" = "$version" ] &&
+         [ "$(version_text "$file" ProductName)" = Verrand ]'
+done
+expect "the shipped README names this version" '[ "$(head -n1 "$release/README.md")" = "# Verrand $version" ]'
+for file in "$release"/bin/lib*.dll; do
+    expect "LICENSES/ covers $(basename "$file")" 'grep -qF "$(basename "$file")" "$release/LICENSES/README.md"'
+done
+expect "the debug zip holds a debug file for every binary in bin/" \
+    '[ "$(unzip -Z1 "$zips/$name-debug.zip" | sort)" = "$(cd "$work" && ls "$name"/bin/* | sed "s/$/.debug/" | sort)" ]'
+
+# The host sample, compiled with only the zip's include/ and Boost's headers.
+mkdir -p "$work/boost"
+ln -s /usr/include/boost "$work/boost/boost"
+"$arch-w64-mingw32-g++-posix" -std=c++17 -municode -I "$release/include" -I "$work/boost" \
+    "$release/examples/host-sample/HostSample.cpp" -o "$release/bin/HostSample.exe"; rc=$?
+expect "the host sample compiles" '[ $rc -eq 0 ]'
+out=$(wine "$release/bin/HostSample.exe" EnsureFolderExists 'FolderName=C:\verrand sample\a\b' | tr -d '\r'); rc=$?
+expect "the sample runs an action and prints its lines and status" \
+    '[ $rc -eq 0 ] && [ "$out" = "$(printf "%s\n" "[info] Creating folder: C:\verrand sample\a\b" "EnsureFolderExists returned 0")" ]'
+expect "the action made the folder" '[ -d "$drive_c/verrand sample/a/b" ]'
+out=$(wine "$release/bin/HostSample.exe" EnsureFolderExists | tr -d '\r'); rc=$?
+expect "an absent argument is an empty text: refused with an error line" \
+    '[ $rc -eq 1 ] && grep -q "^\[error\] .*FolderName" <<<"$out" && grep -qx "EnsureFolderExists returned 1" <<<"$out"'
+
+wineserver -k 2>/dev/null
+out=$(VERRAND_DEMO_RELEASE=$release VERRAND_DEMO_PREFIX=$work/demo VERRAND_BUILD=$build "$top/scripts/demo" 2>&1); rc=$?
+echo "$out" | sed 's/^/    demo: /'
+expect "the demo runs from the zip: plans, rollback, packages built from it" '[ $rc -eq 0 ]'
+checks_passed
