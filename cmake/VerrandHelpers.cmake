@@ -45,9 +45,18 @@ function(verrand_def_file path library)
     file(GENERATE OUTPUT "${path}" CONTENT "${text}")
 endfunction()
 
-# A Windows version resource with the project version.
+# A Windows version resource with the project version, for a DLL or an
+# executable.
 function(verrand_version_resource target description)
     set(VERSION_TARGET "${target}")
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+        set(VERSION_FILETYPE VFT_APP)
+        set(VERSION_FILENAME "${target}.exe")
+    else()
+        set(VERSION_FILETYPE VFT_DLL)
+        set(VERSION_FILENAME "${target}.dll")
+    endif()
     set(VERSION_DESCRIPTION "${description}")
     configure_file("${CMAKE_SOURCE_DIR}/cmake/version.rc.in" "${CMAKE_BINARY_DIR}/${target}.version.rc" @ONLY)
     target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/${target}.version.rc")

@@ -6,8 +6,7 @@
 
 #include "HostContext.h"
 #include "Output.h"
-
-typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
+#include "core/Action.h"
 
 // Exit status of the host when an action let an exception out.
 const int ActionThrewStatus = 3;

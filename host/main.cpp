@@ -24,7 +24,14 @@ const char* const kUsage =
     "usage: verrand-host [--dll PATH] [--json] [--install-log FILE] [--prop NAME=VALUE]... run ACTION [NAME=VALUE]...\n"
     "       verrand-host [--dll PATH] [--json] [--install-log FILE] [--prop NAME=VALUE]... plan FILE\n"
     "       verrand-host [--dll PATH] list\n"
-    "       verrand-host help ACTION";
+    "       verrand-host help ACTION\n"
+    "       verrand-host --version";
+
+#if defined(_WIN64)
+const char* const kArchitecture = "x86_64";
+#else
+const char* const kArchitecture = "i686";
+#endif
 
 struct Options {
     std::wstring dll = L"Verrand.dll";
@@ -75,6 +82,10 @@ Options parseCommandLine(const std::vector<std::wstring>& args)
 
 int run(const std::vector<std::wstring>& args)
 {
+    if (args.size() == 1 && args[0] == L"--version") {
+        std::printf("verrand-host %s (%s)\n", VERRAND_VERSION, kArchitecture);
+        return 0;
+    }
     Options options = parseCommandLine(args);
     Output output(options.json);
     if (options.command == "list") {

@@ -10,8 +10,6 @@
 
 #include "core/Action.h"
 
-typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext> context);
-
 // Runs action for the installer session: the process-wide install log goes
 // to the package's log for the call, an exception that leaves the action is
 // logged with its text, and the status becomes an installer result. Never

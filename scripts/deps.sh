@@ -73,11 +73,14 @@ build_poco() {
   mkdir -p "$deps/$name-src/tree"
   tar -xf "$orig" -C "$deps/$name-src/tree" --strip-components=1
   local inc=$deps/include
+  # Reproducible like the product: no link time in the DLL and no path of
+  # the cache folder in its code.
+  local flags="-I$inc -ffile-prefix-map=$deps=deps"
   cmake -S "$deps/$name-src/tree" -B "$deps/$name-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$deps/$name" -DBUILD_SHARED_LIBS="$shared" \
     -DCMAKE_MC_COMPILER="/usr/bin/$arch-w64-mingw32-windmc" \
-    -DCMAKE_CXX_FLAGS="-I$inc" -DCMAKE_C_FLAGS="-I$inc" \
+    -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS=-Wl,--no-insert-timestamp \
     -DENABLE_FOUNDATION=ON -DENABLE_XML=OFF -DENABLE_JSON=OFF -DENABLE_NET=OFF \
     -DENABLE_NETSSL=OFF -DENABLE_CRYPTO=OFF -DENABLE_JWT=OFF -DENABLE_DATA=OFF \
     -DENABLE_DATA_SQLITE=OFF -DENABLE_DATA_MYSQL=OFF -DENABLE_DATA_POSTGRESQL=OFF \
@@ -111,7 +114,7 @@ if [ ! -f "$deps/poco-static/lib/libPocoFoundation.a" ]; then
   if [ -f "$poco_objects/src/Logger.cpp.obj" ]; then
     rm -rf "$deps/poco-static"
     mkdir -p "$deps/poco-static/lib"
-    find "$poco_objects" -name '*.obj' | sort | xargs "$arch-w64-mingw32-ar" rcs "$deps/poco-static/lib/libPocoFoundation.a"
+    find "$poco_objects" -name '*.obj' | LC_ALL=C sort | xargs "$arch-w64-mingw32-ar" rcsD "$deps/poco-static/lib/libPocoFoundation.a"
   else
     build_poco poco-static OFF
   fi

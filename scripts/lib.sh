@@ -57,13 +57,14 @@ wine_env() {
 }
 
 # Builds dist/ and the tests for an architecture (default i686, the product)
-# into its build folder.
+# into its build folder; further arguments name the only targets to build.
 build_all() {
-    local arch=${1:-i686} deps=$VERRAND_DEPS
+    local arch=${1:-i686} deps=$VERRAND_DEPS targets=()
+    [ $# -le 1 ] || targets=(--target "${@:2}")
     [ "$arch" = i686 ] || deps=$VERRAND_DEPS/$arch
     cmake -S "$top" -B "$(build_folder "$arch")" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERRAND_DEPS="$deps" >/dev/null
-    cmake --build "$(build_folder "$arch")" -j "${VERRAND_JOBS:-2}"
+    cmake --build "$(build_folder "$arch")" -j "${VERRAND_JOBS:-2}" "${targets[@]}"
 }
 
 # Installs what is missing and builds the product; where 32-bit programs

@@ -16,11 +16,11 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "core/Action.h"
 #include "support/BenchReport.h"
 #include "support/QuietContext.h"
 
 namespace {
-typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 const int kRuns = 40;
 const long kCapturedLines = 100000;
 const long kBufferedLines = 1000000;

@@ -6,11 +6,11 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "core/Action.h"
 #include "host/HostContext.h"
 #include "support/BenchReport.h"
 
 namespace {
-typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 typedef unsigned long(__stdcall* PlainFunction)(void);
 const int kCalls = 200000;
 }

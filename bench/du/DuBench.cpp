@@ -10,12 +10,12 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "core/Action.h"
 #include "host/HostContext.h"
 #include "support/BenchReport.h"
 #include "support/Programs.h"
 
 namespace {
-typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 
 const wchar_t* const ProductCode = L"{5E8D7A10-2B3C-4D5E-8F60-7A8B9C0D1E21}";
 const int Runs = 5;

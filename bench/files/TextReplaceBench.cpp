@@ -22,13 +22,12 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "core/IActionContext.h"
+#include "core/Action.h"
 #include "support/BenchReport.h"
 #include "support/Programs.h"
 #include "support/QuietContext.h"
 
 namespace {
-typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
 
 const size_t kLines = 1500000;
 const size_t kLetters = 20 * 1000 * 1000;

@@ -7,12 +7,8 @@ source "$top/scripts/lib.sh"
 build=$2
 use_test_prefix host_cli
 
-failures=0 checks=0
+source "$top/tests/support/checks.sh"
 host() { VERRAND_BUILD=$build "$top/scripts/host" "$@" 2>"$WINEPREFIX/stderr"; }
-expect() { # description, condition
-    checks=$((checks + 1))
-    if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
-}
 sample=$(winepath -w "$build/tests/SampleActions.dll")
 
 # JSON round trip with a real action against the registry.
@@ -138,5 +134,4 @@ expect "help prints the action's section" \
 expect "help adds the parts the section includes" 'grep -q "^### Runner options$" <<<"$out" && ! grep -q "^### RunRollBackCommand" <<<"$out"'
 usage_case "help of an action the reference does not know" "has no section for NoSuchAction" help NoSuchAction
 
-echo "$((checks - failures)) passed, $failures failed"
-[ $failures -eq 0 ]
+checks_passed

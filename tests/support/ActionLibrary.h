@@ -5,9 +5,7 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "core/IActionContext.h"
-
-typedef int(__stdcall* ActionFunction)(boost::shared_ptr<IActionContext>);
+#include "core/Action.h"
 
 // The export, or null when Verrand.dll does not export that plain name.
 ActionFunction FindAction(const char* name);

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# A release zip on its own: unpacked into a fresh folder and a fresh prefix,
+# its host answers --version and list, every PE file carries this version
+# and no link time (and, in a signed zip, a signature osslsigncode accepts),
+# the host sample compiles against include/ and runs an action, and the demo
+# runs from the zip: plans with their rollback through the zip's host, and
+# packages built with wixl from its VerrandCA.dll and examples.
+set -u
+top=$1 build=$2 arch=$3 zips=$4 version=$5 actions=$6
+source "$top/scripts/lib.sh"
+build=$2
+source "$top/tests/support/checks.sh"
+use_test_prefix "release_$(basename "$zips")"
+# The unpacked zip and what the test makes lie inside the prefix's folder,
+# removed with it.
+work=$WINEPREFIX/verrand-release
+mkdir -p "$work"
+unset WINEPATH
+bits=64
+[ "$arch" = i686 ] && bits=32
+name=verrand-$version-win$bits
+unzip -q "$zips/$name.zip" -d "$work"
+release=$work/$name
+drive_c=$WINEPREFIX/drive_c
+
+# Runs a program of the zip; its output, without carriage returns, in out.
+run() { out=$(wine "$@"); rc=$?; out=$(tr -d '\r' <<<"$out"); }
+run "$release/bin/verrand-host.exe" --version
+expect "--version names this version and architecture" '[ $rc -eq 0 ] && [ "$out" = "verrand-host $version ($arch)" ]'
+run "$release/bin/verrand-host.exe" list
+expect "list from the zip names exactly the built actions" \
+    '[ $rc -eq 0 ] && [ "$(cut -d" " -f1 <<<"$out")" = "$(tr , "\n" <<<"$actions")" ]'
+
+# The header's TimeDateStamp, at 8 bytes into the PE header.
+pe_time() { od -An -tu4 -j $(($(od -An -tu4 -j 60 -N 4 "$1") + 8)) -N 4 "$1" | tr -d ' '; }
+# A text of the version resource: the UTF-16 string after its key.
+version_text() { strings -el "$1" | grep -x -A1 "$2" | sed -n 2p; }
+for file in "$release"/bin/* "$release"/msi/*; do
+    shipped=${file#"$release"/}
+    expect "$shipped: no link time" '[ "$(pe_time "$file")" = 0 ]'
+    if [ -f "$zips/cert.pem" ]; then
+        expect "$shipped: signed" \
+            'osslsigncode verify -CAfile "$zips/cert.pem" -in "$file" 2>&1 | grep -qx "Signature verification: ok"'
+    fi
+done
+for shipped in bin/Verrand.dll bin/Mossel.dll bin/Brunlow.dll bin/verrand-host.exe msi/VerrandCA.dll; do
+    file=$release/$shipped
+    expect "$shipped: version resource of $version" \
+        '[ "$(version_text "$file" FileVersion)" = "$version" ] && [ "$(version_text "$file" ProductVersion)" = "$version" ] &&
+         [ "$(version_text "$file" ProductName)" = Verrand ]'
+done
+expect "the shipped README names this version" '[ "$(head -n1 "$release/README.md")" = "# Verrand $version" ]'
+for file in "$release"/bin/lib*.dll; do
+    expect "LICENSES/ covers $(basename "$file")" 'grep -qF "$(basename "$file")" "$release/LICENSES/README.md"'
+done
+expect "the debug zip holds a debug file for every binary in bin/" \
+    '[ "$(unzip -Z1 "$zips/$name-debug.zip" | sort)" = "$(cd "$work" && ls "$name"/bin/* | sed "s/$/.debug/" | sort)" ]'
+
+# The host sample, compiled with only the zip's include/ and Boost's headers.
+mkdir -p "$work/boost"
+ln -s /usr/include/boost "$work/boost/boost"
+"$arch-w64-mingw32-g++-posix" -std=c++17 -municode -I "$release/include" -I "$work/boost" \
+    "$release/examples/host-sample/HostSample.cpp" -o "$release/bin/HostSample.exe"; rc=$?
+expect "the host sample compiles" '[ $rc -eq 0 ]'
+run "$release/bin/HostSample.exe" EnsureFolderExists 'FolderName=C:\verrand sample\a\b'
+expect "the sample runs an action and prints its lines and status" \
+    '[ $rc -eq 0 ] && [ "$(wc -l <<<"$out")" = 2 ] && grep -qx "\[info\] Creating folder: C:.verrand sample.a.b" <<<"$out" &&
+     grep -qx "EnsureFolderExists returned 0" <<<"$out"'
+expect "the action made the folder" '[ -d "$drive_c/verrand sample/a/b" ]'
+run "$release/bin/HostSample.exe" EnsureFolderExists
+expect "an absent argument is an empty text: refused with an error line" \
+    '[ $rc -eq 1 ] && grep -q "^\[error\] .*FolderName" <<<"$out" && grep -qx "EnsureFolderExists returned 1" <<<"$out"'
+
+wineserver -k 2>/dev/null
+out=$(VERRAND_DEMO_RELEASE=$release VERRAND_DEMO_PREFIX=$work/demo VERRAND_BUILD=$build VERRAND_ARCH=$arch \
+    "$top/scripts/demo" 2>&1); rc=$?
+echo "$out" | sed 's/^/    demo: /'
+expect "the demo runs from the zip: plans, rollback, packages built from it" '[ $rc -eq 0 ]'
+checks_passed
