@@ -6,30 +6,14 @@
 
 #include "PocoWrapper/String.h"
 #include "XmlFile.h"
+#include "XmlCharacters.h"
 #include "core/ByteSearch.h"
 
 namespace {
-typedef rapidxml::internal::lookup_tables<0> Tables;
+using namespace XmlCharacters;
 
 // How far the pass goes between two hand-backs of the pages behind it.
 const std::size_t kReleaseStep = 1024 * 1024;
-
-// The character classes are the parser's own, so that the pass reads a
-// name or an attribute exactly as the parser does.
-bool isWhitespace(char ch)
-{
-    return Tables::lookup_whitespace[static_cast<unsigned char>(ch)] != 0;
-}
-
-bool isNameChar(char ch)
-{
-    return Tables::lookup_node_name[static_cast<unsigned char>(ch)] != 0;
-}
-
-bool isAttributeNameChar(char ch)
-{
-    return Tables::lookup_attribute_name[static_cast<unsigned char>(ch)] != 0;
-}
 
 bool equals(const char* begin, const char* end, const char* name)
 {

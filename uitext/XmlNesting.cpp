@@ -4,27 +4,11 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "XmlCharacters.h"
 #include "core/ByteSearch.h"
 
 namespace {
-typedef rapidxml::internal::lookup_tables<0> Tables;
-
-// The character classes are the parser's own, so that a tag is read here
-// exactly as the parser reads it.
-bool isWhitespace(char ch)
-{
-    return Tables::lookup_whitespace[static_cast<unsigned char>(ch)] != 0;
-}
-
-bool isNameChar(char ch)
-{
-    return Tables::lookup_node_name[static_cast<unsigned char>(ch)] != 0;
-}
-
-bool isAttributeNameChar(char ch)
-{
-    return Tables::lookup_attribute_name[static_cast<unsigned char>(ch)] != 0;
-}
+using namespace XmlCharacters;
 
 const char* skipWhitespace(const char* at)
 {
