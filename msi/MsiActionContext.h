@@ -5,7 +5,7 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "host/ActionContextBase.h"
+#include "core/ActionContextBase.h"
 
 #include "CustomActionData.h"
 #include "InstallerSession.h"
