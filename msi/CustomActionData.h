@@ -12,3 +12,8 @@ typedef std::map<std::wstring, std::wstring> CustomActionArguments;
 // a piece without "=" names an argument with an empty value. When a name
 // appears twice, its first value counts.
 CustomActionArguments ParseCustomActionData(const std::wstring& text);
+
+// The text ParseCustomActionData reads back as exactly these arguments: each
+// name and value with its ";" written ";;", pairs joined by ";". A name must
+// hold no "=" (the first "=" of a pair ends its name).
+std::wstring CustomActionDataText(const CustomActionArguments& arguments);
