@@ -38,3 +38,17 @@ TEST(CustomActionData, PairsSplitWhereTheFormatSays)
     for (const Row& row : rows)
         EXPECT_EQ(row.expected, ParseCustomActionData(row.text)) << testing::PrintToString(std::wstring(row.text));
 }
+
+TEST(CustomActionData, WrittenArgumentsReadBackExactly)
+{
+    // Values a property may bring: ";" anywhere, runs of it, "=" and pair-like text.
+    const CustomActionArguments rows[] = {
+        { { L"CmdLine", L"run.exe" }, { L"LogCmdLine", L"yes" } },
+        { { L"A", L";" }, { L"B", L";;" }, { L"C", L"x;" }, { L"D", L";x" } },
+        { { L"PASSWORD", L"p;SensitiveData=x;y=z" }, { L"$du$action", L"install" } },
+        { { L"A", L"" }, { L"B;C", L"=;=" } },
+    };
+    for (const CustomActionArguments& row : rows)
+        EXPECT_EQ(row, ParseCustomActionData(CustomActionDataText(row))) << testing::PrintToString(CustomActionDataText(row));
+    EXPECT_EQ(L"A=x;;;B=;;;;", CustomActionDataText({ { L"A", L"x;" }, { L"B", L";;" } }));
+}
