@@ -331,6 +331,7 @@ private:
                     secrets.push_back(property);
             }
             const int hide = secret ? HiddenTarget : 0;
+            m_hidden.insert(m_hidden.end(), secrets.begin(), secrets.end());
 
             // A property setter whose property a later step reads runs now, so the property is kept.
             const std::wstring property = propertySet(step.action);
@@ -369,7 +370,6 @@ private:
             addArguments(name, step.action, stateFolder);
             m_ownProperties.insert(name);
             if (secret) {
-                m_hidden.insert(m_hidden.end(), secrets.begin(), secrets.end());
                 m_hidden.push_back(name);
                 if (step.hasRollback)
                     m_hidden.push_back(twinName);

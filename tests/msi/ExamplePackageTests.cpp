@@ -47,7 +47,7 @@ struct NotesPlaces {
     {
         wchar_t temp[MAX_PATH + 1] = { 0 };
         GetTempPathW(MAX_PATH + 1, temp);
-        return PathExists(temp + std::wstring(L"Verrand Package Notes ") + product);
+        return PathExists(temp + std::wstring(L"Verrand ") + product);
     }
 };
 
