@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <msidefs.h>
+#include <objbase.h>
 
 #include "core/MsiQuery.h"
 #include "core/PackageStepNames.h"
@@ -172,6 +173,50 @@ const wchar_t* const CustomActionColumns = L"SELECT `Action`, `Type`, `Source`, 
 const wchar_t* const SequenceColumns = L"SELECT `Action`, `Condition`, `Sequence` FROM `InstallExecuteSequence`";
 const wchar_t* const PropertyColumns = L"SELECT `Property`, `Value` FROM `Property`";
 
+// The package code (the summary's revision number): Windows Installer
+// caches a package by it, so the written package gets a code of its own.
+std::wstring newPackageCode()
+{
+    GUID guid;
+    wchar_t text[40] = { 0 };
+    const HRESULT made = CoCreateGuid(&guid);
+    if (FAILED(made) || !StringFromGUID2(guid, text, 40))
+        throw PackageFailure{ "couldn't make a package code (error " + std::to_string(made) + ")" };
+    return text;
+}
+
+const UINT RevisionNumber = 9;
+
+std::wstring packageCode(Database& database)
+{
+    MSIHANDLE handle = 0;
+    UINT result = MsiGetSummaryInformationW(database.get(), 0, 0, &handle);
+    ScopedMsiHandle summary(handle);
+    if (result != ERROR_SUCCESS)
+        fail(database.path(), "read the summary information", result);
+    std::wstring code(64, L'\0');
+    DWORD size = static_cast<DWORD>(code.size());
+    UINT type = 0;
+    result = MsiSummaryInfoGetPropertyW(summary.get(), RevisionNumber, &type, 0, 0, &code[0], &size);
+    if (result != ERROR_SUCCESS)
+        fail(database.path(), "read the package code", result);
+    code.resize(size);
+    return code;
+}
+
+void setPackageCode(Database& database, const std::wstring& code)
+{
+    MSIHANDLE handle = 0;
+    UINT result = MsiGetSummaryInformationW(database.get(), 0, 1, &handle);
+    ScopedMsiHandle summary(handle);
+    if (result == ERROR_SUCCESS)
+        result = MsiSummaryInfoSetPropertyW(summary.get(), RevisionNumber, VT_LPSTR, 0, 0, code.c_str());
+    if (result == ERROR_SUCCESS)
+        result = MsiSummaryInfoPersist(summary.get());
+    if (result != ERROR_SUCCESS)
+        fail(database.path(), "write the package code", result);
+}
+
 void addRows(Database& database, const PackageFacts& facts, const PackageAdditions& additions,
              const std::wstring& customActionDll)
 {
@@ -219,6 +264,7 @@ void addRows(Database& database, const PackageFacts& facts, const PackageAdditio
             database.insert(PropertyColumns, record.get());
         }
     }
+    setPackageCode(database, additions.packageCode);
     const UINT committed = MsiDatabaseCommit(database.get());
     if (committed != ERROR_SUCCESS)
         fail(database.path(), "commit the package", committed);
@@ -306,6 +352,8 @@ void checkRows(Database& database, const PackageAdditions& additions, const std:
         if (!found || value != property.second)
             wrong.push_back("property " + utf8(property.first));
     }
+    if (packageCode(database) != additions.packageCode)
+        wrong.push_back("the package code");
     if (streamBytes(database) != fileBytes(customActionDll))
         wrong.push_back("the bytes of the Binary row " + utf8(CustomActionBinary));
     if (!wrong.empty()) {
@@ -359,15 +407,17 @@ void WritePackage(const std::wstring& input, const std::wstring& output, const P
     if (sameFile(input, output))
         throw UsageFailure{ "msi: the output package " + utf8(output) + " is the input package" };
     const PackageFacts facts = ReadPackageFacts(input);
+    PackageAdditions written = additions;
+    written.packageCode = newPackageCode();
     TemporaryCopy copy(output);
     copy.copyFrom(input);
     {
         Database database(copy.path(), MSIDBOPEN_TRANSACT);
-        addRows(database, facts, additions, customActionDll);
+        addRows(database, facts, written, customActionDll);
     }
     {
         Database database(copy.path(), MSIDBOPEN_READONLY);
-        checkRows(database, additions, customActionDll);
+        checkRows(database, written, customActionDll);
     }
     copy.moveTo(output);
 }

@@ -18,9 +18,10 @@ PackageFacts ReadPackageFacts(const std::wstring& path);
 
 // Copies input to a temporary file beside output, adds the rows and the
 // custom-action DLL (customActionDll, into the Binary row CustomActionBinary),
-// commits, opens the copy again and checks every added row against what
-// was meant (types, conditions, sequence numbers between their neighbours,
-// the DLL's bytes, argument values, properties), and only then moves it to
+// gives it a package code of its own, commits, opens the copy again and
+// checks every added row against what was meant (types, conditions,
+// sequence numbers between their neighbours, the DLL's bytes, argument
+// values, properties, the package code), and only then moves it to
 // output. input is never opened for writing; on any failure the temporary
 // file is removed and output is left as it was. Throws PackageFailure, and
 // UsageFailure when output names input.

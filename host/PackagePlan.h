@@ -56,6 +56,8 @@ struct PackageAdditions {
     std::wstring hiddenProperties;
     // Lines for the user: plan properties the package already defines.
     std::vector<std::string> warnings;
+    // The written package's own package code (set when it is written).
+    std::wstring packageCode;
 };
 
 // One plan to lay out: its steps, where they run and how its file is named
