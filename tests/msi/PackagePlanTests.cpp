@@ -253,7 +253,7 @@ TEST(PackagePlan, NamesThePackageAlreadyUsesAreRefused)
         { [](PackageFacts& f) { f.tables.insert(L"VerrandActionData"); }, "the package already has a table named VerrandActionData" },
         { [](PackageFacts& f) { f.binaries.insert(L"VerrandCA"); }, "the package already has a Binary row named VerrandCA" },
         { [](PackageFacts& f) { f.executeSequence.erase(L"InstallFiles"); }, "the package's InstallExecuteSequence has no InstallFiles" },
-        { [](PackageFacts& f) { f.executeSequence[L"FileCost"] = 997; }, "no room for 4 actions between FileCost (997) and CostFinalize (1000)" },
+        { [](PackageFacts& f) { f.executeSequence[L"FileCost"] = 997; }, "no room for 4 actions between FileCost (997) and CostFinalize (1000) in the package's InstallExecuteSequence" },
     };
     for (const Row& row : rows) {
         PackageFacts facts = payloadFacts();

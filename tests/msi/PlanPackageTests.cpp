@@ -62,9 +62,33 @@ TEST_F(PlanPackage, MajorUpgradeKeepsTheUsersChangedConfiguration)
     ASSERT_EQ(0u, upgrade.exitCode) << upgrade.log;
     EXPECT_FALSE(ProductInstalled(kVersion1));
     EXPECT_TRUE(ProductInstalled(kVersion2));
-    // The old version's removal steps stayed out of the upgrade; the new copy saw an upgrade.
+    EXPECT_TRUE(upgrade.Logged("Verrand_DuAction_upgrade")) << upgrade.log;
+    // Wine's RemoveExistingProducts removes the old version by a plain
+    // REMOVE=ALL run, without UPGRADINGPRODUCTCODE, so there its removal
+    // steps run; the next test takes Windows's two steps one by one.
+    if (!RunningUnderWine()) {
+        EXPECT_EQ("changed by the user\r\n", ReadBytes(userSettings()));
+        EXPECT_TRUE(upgrade.Logged("Skipping action for the following kind of DU transaction: upgrade")) << upgrade.log;
+    }
+}
+
+TEST_F(PlanPackage, UpgradesRemovalAndInstallKeepTheUsersChangedConfiguration)
+{
+    ASSERT_EQ(0u, Install(L"plan-v1.msi").exitCode);
+    WriteBytes(userSettings(), "changed by the user\r\n");
+
+    // What Windows Installer runs inside a major upgrade: the old version's
+    // removal with UPGRADINGPRODUCTCODE, then the new version with its
+    // Upgrade property naming the old one.
+    const MsiexecResult removal = RunMsiexec(std::wstring(L"/x ") + kVersion1 + L" UPGRADINGPRODUCTCODE=" + kVersion2);
+    ASSERT_EQ(0u, removal.exitCode) << removal.log;
+    EXPECT_FALSE(removal.Logged("Verrand RemoveUserConfigFile ")) << removal.log;
     EXPECT_EQ("changed by the user\r\n", ReadBytes(userSettings()));
-    EXPECT_TRUE(upgrade.Logged("Skipping action for the following kind of DU transaction: upgrade")) << upgrade.log;
+
+    const MsiexecResult install = Install(L"plan-v2.msi", std::wstring(L"WIX_UPGRADE_DETECTED=") + kVersion1);
+    ASSERT_EQ(0u, install.exitCode) << install.log;
+    EXPECT_TRUE(install.Logged("Skipping action for the following kind of DU transaction: upgrade")) << install.log;
+    EXPECT_EQ("changed by the user\r\n", ReadBytes(userSettings()));
 }
 
 TEST(PlanPackageCommand, RefusalsLeaveNoPackageAndTheInputAsItWas)
@@ -99,8 +123,9 @@ TEST(PlanPackageCommand, RefusalsLeaveNoPackageAndTheInputAsItWas)
         EXPECT_EQ(2u, result.exitCode) << result.output;
         EXPECT_NE(std::string::npos, result.output.find(row.line)) << result.output;
         EXPECT_EQ(before, ReadBytes(row.input));
-        if (row.output != row.input)
+        if (row.output != row.input) {
             EXPECT_FALSE(PathExists(row.output));
+        }
         EXPECT_TRUE(TreeContent(folder.path()).size() == 2) << "nothing but the two plans in " << Narrow(folder.path());
     }
 }
