@@ -2,7 +2,8 @@
 # unless every DLL custom action in it (a DLL from the Binary table) has the
 # type TYPES lists for it (Action=Type entries, separated by commas), and
 # every listed action is there. Removes the package when it fails, so a
-# wrongly typed package is never left behind as built.
+# wrongly typed package is never left behind as built (unless KEEP is set,
+# as when a test reads a built package).
 cmake_policy(SET CMP0057 NEW)
 execute_process(COMMAND "${MSIINFO}" export "${PACKAGE}" CustomAction
     OUTPUT_VARIABLE table RESULT_VARIABLE result)
@@ -47,7 +48,9 @@ foreach(entry IN LISTS expected)
     endif()
 endforeach()
 if(problems)
-    file(REMOVE "${PACKAGE}")
+    if(NOT KEEP)
+        file(REMOVE "${PACKAGE}")
+    endif()
     string(REPLACE ";" "\n  " problems "${problems}")
     message(FATAL_ERROR "wrong custom action types in ${PACKAGE}:\n  ${problems}")
 endif()

@@ -16,15 +16,18 @@
 # a load costs is paid per action. Its sections are page-aligned in the file:
 # Wine then maps them as they are instead of reading the whole image into
 # memory at each load (about 10 ms for the 2 MB image).
+# ENTRIES are further custom-action entry points of the archives, plain
+# UINT __stdcall Name(MSIHANDLE) functions, exported under their own names.
 function(verrand_custom_action_dll target)
-    cmake_parse_arguments(PARSE_ARGV 1 DLL "" "" "ACTIONS;ARCHIVES;LIBRARIES")
+    cmake_parse_arguments(PARSE_ARGV 1 DLL "" "" "ACTIONS;ENTRIES;ARCHIVES;LIBRARIES")
     set(generated "${CMAKE_CURRENT_BINARY_DIR}/${target}")
     set(source "// Generated: one custom-action entry per action.\n#include \"msi/CustomActionEntry.h\"\n\n")
     foreach(name IN LISTS DLL_ACTIONS)
         string(APPEND source "VERRAND_CUSTOM_ACTION(${name})\n")
     endforeach()
     file(GENERATE OUTPUT "${generated}.actions.cpp" CONTENT "${source}")
-    verrand_def_file("${generated}.def" ${target} ENTRY "VerrandCustomAction_<name>" BYTES 4 ${DLL_ACTIONS})
+    verrand_def_file("${generated}.def" ${target} ENTRY "VerrandCustomAction_<name>" BYTES 4 ${DLL_ACTIONS}
+        PLAIN ${DLL_ENTRIES})
 
     set(archives)
     foreach(archive IN LISTS DLL_ARCHIVES)

@@ -94,3 +94,27 @@ function(verrand_msi_package output source)
         DEPENDS "${source}" ${PACKAGE_DEPENDS} ${defined} "${CMAKE_SOURCE_DIR}/cmake/CheckCustomActionTypes.cmake"
         WORKING_DIRECTORY "${folder}" VERBATIM)
 endfunction()
+
+# A package made by verrand-host msi: the plans INSTALL and REMOVE written
+# into the PAYLOAD package as custom actions of VerrandCA.dll (or of CA).
+# The host runs under Wine in the build's own prefix (scripts/host), one run
+# at a time so that no two make that prefix together; only a build whose
+# programs this machine can start (VERRAND_RUN_BUILT_PROGRAMS) makes these.
+set_property(GLOBAL APPEND PROPERTY JOB_POOLS verrand_build_prefix=1)
+function(verrand_plan_package output)
+    cmake_parse_arguments(PARSE_ARGV 1 PACKAGE "" "PAYLOAD;INSTALL;REMOVE;CA" "DEPENDS")
+    set(arguments --install "${PACKAGE_INSTALL}")
+    if(PACKAGE_REMOVE)
+        list(APPEND arguments --remove "${PACKAGE_REMOVE}")
+    endif()
+    if(PACKAGE_CA)
+        list(APPEND arguments --ca "${PACKAGE_CA}")
+    endif()
+    get_filename_component(outputFolder "${output}" DIRECTORY)
+    add_custom_command(OUTPUT "${output}"
+        COMMAND "${CMAKE_COMMAND}" -E make_directory "${outputFolder}"
+        COMMAND "${CMAKE_COMMAND}" -E env "VERRAND_BUILD=${CMAKE_BINARY_DIR}" bash "${CMAKE_SOURCE_DIR}/scripts/host"
+                msi ${arguments} "${PACKAGE_PAYLOAD}" "${output}"
+        DEPENDS verrand-host VerrandCA "${PACKAGE_PAYLOAD}" "${PACKAGE_INSTALL}" ${PACKAGE_REMOVE} ${PACKAGE_DEPENDS}
+        JOB_POOL verrand_build_prefix VERBATIM)
+endfunction()

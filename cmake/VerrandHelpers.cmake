@@ -27,9 +27,10 @@ endfunction()
 # A .def file exporting each __stdcall action of the remaining arguments
 # under its plain name. By default an action is its own function, taking 8
 # bytes of arguments; ENTRY names the function instead (<name> stands for
-# the action's name) and BYTES the size of its arguments.
+# the action's name) and BYTES the size of its arguments. Functions listed
+# after PLAIN are exported under their own names, with the same BYTES.
 function(verrand_def_file path library)
-    cmake_parse_arguments(PARSE_ARGV 2 DEF "" "ENTRY;BYTES" "")
+    cmake_parse_arguments(PARSE_ARGV 2 DEF "" "ENTRY;BYTES" "PLAIN")
     if(NOT DEFINED DEF_ENTRY)
         set(DEF_ENTRY "<name>")
     endif()
@@ -40,6 +41,10 @@ function(verrand_def_file path library)
     foreach(name IN LISTS DEF_UNPARSED_ARGUMENTS)
         string(REPLACE "<name>" "${name}" function "${DEF_ENTRY}")
         verrand_stdcall_symbol(symbol ${function} ${DEF_BYTES})
+        string(APPEND text "    ${name}=${symbol}\n")
+    endforeach()
+    foreach(name IN LISTS DEF_PLAIN)
+        verrand_stdcall_symbol(symbol ${name} ${DEF_BYTES})
         string(APPEND text "    ${name}=${symbol}\n")
     endforeach()
     file(GENERATE OUTPUT "${path}" CONTENT "${text}")

@@ -2,7 +2,7 @@
 #include <map>
 #include <string>
 
-#include "host/ActionContextBase.h"
+#include "core/ActionContextBase.h"
 
 #include "Output.h"
 #include "PropertyExpansion.h"

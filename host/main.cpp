@@ -12,7 +12,9 @@
 #include "ChildOutput.h"
 #include "HostContext.h"
 #include "InstallLogOutput.h"
+#include "MsiCommand.h"
 #include "Output.h"
+#include "PackageDatabase.h"
 #include "Plan.h"
 #include "ReferenceCommands.h"
 #include "UsageFailure.h"
@@ -24,6 +26,7 @@ const char* const kUsage =
     "usage: verrand-host [--dll PATH] [--json] [--install-log FILE] [--prop NAME=VALUE]... run ACTION [NAME=VALUE]...\n"
     "       verrand-host [--dll PATH] [--json] [--install-log FILE] [--prop NAME=VALUE]... plan FILE\n"
     "       verrand-host [--dll PATH] list\n"
+    "       verrand-host msi --install PLAN [--remove PLAN] [--ca PATH] IN.msi OUT.msi\n"
     "       verrand-host help ACTION\n"
     "       verrand-host --version";
 
@@ -120,6 +123,8 @@ int run(const std::vector<std::wstring>& args)
         std::unique_ptr<ChildOutput> childOutput(options.json ? new ChildOutput(output) : 0);
         return RunPlan(library, plan, options.properties, output, childOutput.get());
     }
+    if (options.command == "msi")
+        return RunMsiCommand(options.rest, output);
     throw UsageFailure{ "unknown command " + options.command };
 }
 }
@@ -137,5 +142,8 @@ int main()
     } catch (const UsageFailure& failure) {
         Output::error(failure.message);
         return UsageErrorStatus;
+    } catch (const PackageFailure& failure) {
+        Output::error(failure.message);
+        return 1;
     }
 }

@@ -41,3 +41,27 @@ bool ParseCustomActionData(const std::wstring& text, CustomActionArguments& argu
     arguments.swap(read);
     return true;
 }
+
+namespace {
+void appendEscaped(std::wstring& text, const std::wstring& piece)
+{
+    for (wchar_t c : piece) {
+        text += c;
+        if (c == L';')
+            text += L';';
+    }
+}
+}
+
+std::wstring CustomActionDataText(const CustomActionArguments& arguments)
+{
+    std::wstring text;
+    for (CustomActionArguments::const_iterator it = arguments.begin(); it != arguments.end(); ++it) {
+        if (!text.empty())
+            text += L';';
+        appendEscaped(text, it->first);
+        text += L'=';
+        appendEscaped(text, it->second);
+    }
+    return text;
+}

@@ -15,3 +15,8 @@ typedef std::map<std::wstring, std::wstring> CustomActionArguments;
 // (counted from 1, empty pieces included), never by its text, which may be
 // a secret, and the result is false.
 bool ParseCustomActionData(const std::wstring& text, CustomActionArguments& arguments, std::wstring& refusal);
+
+// The text ParseCustomActionData reads back as exactly these arguments: each
+// name and value with its ";" written ";;", pairs joined by ";". A name must
+// hold no "=" (the first "=" of a pair ends its name).
+std::wstring CustomActionDataText(const CustomActionArguments& arguments);

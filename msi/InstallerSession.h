@@ -9,22 +9,7 @@
 #include <msi.h>
 #include <msiquery.h>
 
-// Closes an installer handle (a record) when the scope ends.
-class ScopedMsiHandle {
-public:
-    explicit ScopedMsiHandle(MSIHANDLE handle) : m_handle(handle) {}
-    ~ScopedMsiHandle()
-    {
-        if (m_handle)
-            MsiCloseHandle(m_handle);
-    }
-    MSIHANDLE get() const { return m_handle; }
-
-private:
-    ScopedMsiHandle(const ScopedMsiHandle&);
-    ScopedMsiHandle& operator=(const ScopedMsiHandle&);
-    MSIHANDLE m_handle;
-};
+#include "core/ScopedMsiHandle.h"
 
 // The property's value (empty when the property is not set). Returns the
 // installer's error number, ERROR_SUCCESS when the value was read.

@@ -1,6 +1,9 @@
 #include "MsiActionContext.h"
 
 #include "core/LogLevel.h"
+#include "core/PackageStepNames.h"
+
+#include "StepArguments.h"
 
 std::wstring InstallerLogLine(const std::wstring& action, int level, const std::wstring& text)
 {
@@ -24,7 +27,28 @@ boost::shared_ptr<MsiActionContext> MsiActionContext::Create(MSIHANDLE install, 
     context->m_refusal = refusal;
     if (result != ERROR_SUCCESS)
         context->Log(LogLevelError, L"Couldn't read CustomActionData (error " + std::to_wstring(result) + L")");
+    else if (data.empty())
+        context->takeStepArguments();
     return context;
+}
+
+void MsiActionContext::takeStepArguments()
+{
+    std::wstring step;
+    UINT result = ReadInstallerProperty(m_install, PackageStepNames::StepProperty, step);
+    if (result != ERROR_SUCCESS || step.empty())
+        return;
+    // Read once: an action called later without a step of its own must not
+    // take this step's arguments.
+    MsiSetPropertyW(m_install, PackageStepNames::StepProperty, L"");
+    StepArgumentsByAction arguments;
+    std::wstring what;
+    result = FormatStepArguments(m_install, step, arguments, what);
+    if (result != ERROR_SUCCESS) {
+        Log(LogLevelError, L"Couldn't " + what + L" (error " + std::to_wstring(result) + L")");
+        return;
+    }
+    m_arguments = arguments[step];
 }
 
 void MsiActionContext::Log(int level, const std::wstring& message)

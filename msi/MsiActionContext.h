@@ -5,7 +5,7 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "host/ActionContextBase.h"
+#include "core/ActionContextBase.h"
 
 #include "CustomActionData.h"
 #include "InstallerSession.h"
@@ -19,7 +19,9 @@ public:
     MsiActionContext(MSIHANDLE install, const std::wstring& action, const CustomActionArguments& arguments);
     virtual ~MsiActionContext() {}
 
-    // Reads the session's CustomActionData.
+    // Reads the session's CustomActionData; without any, the arguments of
+    // the package step PackageStepNames::StepProperty names (an immediate
+    // step of a package that `verrand-host msi` wrote), formatted now.
     static boost::shared_ptr<MsiActionContext> Create(MSIHANDLE install, const std::wstring& action);
 
     // A line at any level goes to the log as an information message: an
@@ -41,6 +43,7 @@ public:
     const std::wstring& Refusal() const { return m_refusal; }
 
 private:
+    void takeStepArguments();
     // True when the action runs deferred, as rollback or as commit. Asked
     // once, when first needed: every question is a call into the installer
     // process, and most actions never set a property.

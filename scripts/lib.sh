@@ -62,8 +62,10 @@ build_all() {
     local arch=${1:-i686} deps=$VERRAND_DEPS targets=()
     [ $# -le 1 ] || targets=(--target "${@:2}")
     [ "$arch" = i686 ] || deps=$VERRAND_DEPS/$arch
+    local runs=ON
+    [ "$arch" = "$(run_arch)" ] || runs=OFF
     cmake -S "$top" -B "$(build_folder "$arch")" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERRAND_DEPS="$deps" >/dev/null
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERRAND_DEPS="$deps" -DVERRAND_RUN_BUILT_PROGRAMS=$runs >/dev/null
     cmake --build "$(build_folder "$arch")" -j "${VERRAND_JOBS:-2}" "${targets[@]}"
 }
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "host/ActionContextBase.h"
+#include "core/ActionContextBase.h"
 
 class QuietContext : public ActionContextBase {
 public:

@@ -64,3 +64,21 @@ TEST(CustomActionData, PiecesThatCannotBeMeantAreRefused)
         EXPECT_EQ((CustomActionArguments{ { L"Kept", L"as it was" } }), arguments);
     }
 }
+
+TEST(CustomActionData, WrittenArgumentsReadBackExactly)
+{
+    // Values a property may bring: ";" anywhere, runs of it, "=" and pair-like text.
+    const CustomActionArguments rows[] = {
+        { { L"CmdLine", L"run.exe" }, { L"LogCmdLine", L"yes" } },
+        { { L"A", L";" }, { L"B", L";;" }, { L"C", L"x;" }, { L"D", L";x" } },
+        { { L"PASSWORD", L"p;SensitiveData=x;y=z" }, { L"$du$action", L"install" } },
+        { { L"A", L"" }, { L"B;C", L"=;=" } },
+    };
+    for (const CustomActionArguments& row : rows) {
+        CustomActionArguments read;
+        std::wstring refusal;
+        EXPECT_TRUE(ParseCustomActionData(CustomActionDataText(row), read, refusal)) << refusal;
+        EXPECT_EQ(row, read) << testing::PrintToString(CustomActionDataText(row));
+    }
+    EXPECT_EQ(L"A=x;;;B=;;;;", CustomActionDataText({ { L"A", L"x;" }, { L"B", L";;" } }));
+}

@@ -1,4 +1,5 @@
-// The example package (examples/msi/notes.wxs) under Wine's msiexec: every
+// The example package (notes.msi: the plans of examples/msi written into its
+// payload by verrand-host msi) under Wine's msiexec: every
 // action it schedules leaves its effect on install, the removal actions
 // take them back on msiexec /x, the licence key reaches its program but no
 // log, a major upgrade keeps what the user has, and the failing build rolls
@@ -43,12 +44,14 @@ struct NotesPlaces {
         return PathExists(common) ? common : userShortcutFolder + L"\\Notes.lnk";
     }
     bool OnPath() const { return Path().find(pathHead) != std::wstring::npos; }
-    // The folder an action shares with its rollback twin ([TempFolder]).
+    // The folder an action shares with its rollback twin ([TempFolder]),
+    // as the generated package and the hand-written one name it.
     bool StateLeft(const wchar_t* product) const
     {
         wchar_t temp[MAX_PATH + 1] = { 0 };
         GetTempPathW(MAX_PATH + 1, temp);
-        return PathExists(temp + std::wstring(L"Verrand Package Notes ") + product);
+        return PathExists(temp + std::wstring(L"Verrand ") + product) ||
+               PathExists(temp + std::wstring(L"Verrand Package Notes ") + product);
     }
 };
 
@@ -82,14 +85,26 @@ protected:
         EXPECT_FALSE(ProductInstalled(product));
         ExpectKeyNotLogged(result);
     }
-    // Only Wine's closing property list may show the key, in the two
-    // properties the package hides (LICENSEKEY and the action's data).
+    // Only Wine's closing property list may show the key, in the
+    // properties the package hides (LICENSEKEY and the data of the step
+    // that passes it on).
     static void ExpectKeyNotLogged(const MsiexecResult& result)
     {
-        for (const std::string& line : result.LinesWith(kLicenceKey))
-            EXPECT_TRUE(RunningUnderWine() && (line.find("Property(S): LICENSEKEY = ") == 0 ||
-                                               line.find("Property(S): Register = ") == 0))
+        const std::string listed = "Property(S): MsiHiddenProperties = ";
+        const std::vector<std::string> hiddenLines = result.LinesWith(listed);
+        ASSERT_FALSE(hiddenLines.empty());
+        std::string hidden = hiddenLines[0].substr(hiddenLines[0].find(listed) + listed.size());
+        hidden.erase(hidden.find_last_not_of("\r") + 1);
+        EXPECT_NE(std::string::npos, (";" + hidden + ";").find(";LICENSEKEY;")) << hidden;
+        for (const std::string& line : result.LinesWith(kLicenceKey)) {
+            const std::string::size_type equals = line.find(" = ");
+            const std::string name = line.compare(0, 13, "Property(S): ") == 0 && equals != std::string::npos
+                                         ? line.substr(13, equals - 13)
+                                         : std::string();
+            EXPECT_TRUE(RunningUnderWine() && !name.empty() &&
+                        (";" + hidden + ";").find(";" + name + ";") != std::string::npos)
                 << line;
+        }
     }
 
     NotesPlaces places;
@@ -127,13 +142,21 @@ TEST_F(ExamplePackage, LateFailureRollsBackEveryAction)
     const MsiexecResult result = Install(L"notes-failing.msi");
     EXPECT_EQ(1603u, result.exitCode);
     EXPECT_TRUE(result.Logged("Verrand DeleteRegistryKey level 2: Root is invalid:HKEY_FAIL_ON_PURPOSE")) << result.log;
-    // The twins ran: the copied file came back out, the shortcut went.
-    EXPECT_TRUE(result.Logged("Verrand RollbackCopyUserConfigFile level 2: Rollback UserConfigFile"));
+    // The twins ran, newest first: the licence file, the copied file, the PATH entry, the shortcut.
+    const char* const twins[] = { "Verrand RunRollBackCommand ", "Verrand RollbackCopyUserConfigFile level 2: Rollback UserConfigFile",
+                                  "Verrand RollbackConfigureEnvironment ", "Verrand RemoveShortcut " };
+    std::string::size_type previous = result.log.find("Root is invalid:HKEY_FAIL_ON_PURPOSE");
+    for (const char* twin : twins) {
+        const std::string::size_type at = result.log.find(twin, previous);
+        EXPECT_NE(std::string::npos, at) << twin << " after the one before";
+        previous = at == std::string::npos ? previous : at;
+    }
     ExpectNothingLeft(kFailingProduct, result);
     EXPECT_EQ(pathBefore, places.Path());
 }
 
-// The upgrade removes the older version without its removal actions, and
+// The hand-written package (the README's worked example of the tables):
+// the upgrade removes the older version without its removal actions, and
 // its own copy of the user configuration file keeps the user's file.
 //
 // Wine's RemoveExistingProducts removes the older version without setting
@@ -143,7 +166,7 @@ TEST_F(ExamplePackage, LateFailureRollsBackEveryAction)
 TEST_F(ExamplePackage, MajorUpgradeKeepsTheUsersFileAndWhatTheOlderVersionMade)
 {
     const std::wstring pathBefore = places.Path();
-    const MsiexecResult install = Install(L"notes.msi");
+    const MsiexecResult install = Install(L"handwritten\\notes.msi");
     ASSERT_EQ(0u, install.exitCode) << install.log;
     const std::wstring userFile = places.userFolder + L"\\notes.ini";
     WriteBytes(userFile, "[notes]\r\nfolder=changed by the user\r\n");
@@ -155,7 +178,7 @@ TEST_F(ExamplePackage, MajorUpgradeKeepsTheUsersFileAndWhatTheOlderVersionMade)
         ASSERT_EQ(0u, removal.exitCode) << removal.log;
         upgradeProperties = std::wstring(L" NOTESUPGRADE=") + kNotesProduct;
     }
-    const MsiexecResult upgrade = RunMsiexec(L"/i \"" + TestPackage(L"..\\examples\\msi\\notes-upgrade.msi") +
+    const MsiexecResult upgrade = RunMsiexec(L"/i \"" + TestPackage(L"..\\examples\\msi\\handwritten\\notes-upgrade.msi") +
                                              L"\"" + upgradeProperties);
     ASSERT_EQ(0u, upgrade.exitCode) << upgrade.log;
     EXPECT_FALSE(ProductInstalled(kNotesProduct));

@@ -3,17 +3,19 @@
 # or decorated export, or a DLL the installer cannot find beside the
 # temporary copy, only makes the action silently skipped, so the tables are
 # checked here: the exports are exactly the plain action names Verrand.dll
-# exports, and every imported DLL is a system DLL.
+# exports and SetCustomActionData, and every imported DLL is a system DLL.
 set -euo pipefail
 objdump=$1 dll=$2 product=$3
 
 exports() { "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p'; }
-# Verrand.dll's actions: its exports without the decorated C++ names.
-expected=$(exports "$product" | grep -v '^_Z' | sort)
+# Verrand.dll's actions (its exports without the decorated C++ names), and
+# the entry that builds the CustomActionData of a package's plan steps.
+actions=$(exports "$product" | grep -v '^_Z')
+expected=$( (echo "$actions"; echo SetCustomActionData) | sort)
 actual=$(exports "$dll" | sort)
 failed=0
-if [ "$expected" != "$actual" ] || [ "$(echo "$actual" | wc -l)" -ne 30 ]; then
-    echo "exports differ from Verrand.dll's 30 actions:"
+if [ "$expected" != "$actual" ] || [ "$(echo "$actions" | wc -l)" -ne 30 ]; then
+    echo "exports differ from Verrand.dll's 30 actions and SetCustomActionData:"
     diff <(echo "$expected") <(echo "$actual") || true
     failed=1
 fi

@@ -7,7 +7,7 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "host/ActionContextBase.h"
+#include "core/ActionContextBase.h"
 
 struct LogLine {
     int level;

@@ -1,8 +1,8 @@
 #pragma once
-#include "core/IActionContext.h"
+#include "IActionContext.h"
 
-// Base of the contexts this project hands to actions (the host's, the tests'
-// and the benchmarks'): fills the seven host operations the library never
+// Base of the contexts this project hands to actions (the host's, the
+// custom-action DLL's, the tests' and the benchmarks'): fills the seven host operations the library never
 // calls, so each context only says how it logs, serves arguments, stores
 // properties and formats.
 class ActionContextBase : public IActionContext {

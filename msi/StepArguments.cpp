@@ -1,0 +1,111 @@
+#include "StepArguments.h"
+
+#include <msidefs.h>
+
+#include "core/LogLevel.h"
+#include "core/MsiQuery.h"
+#include "core/PackageStepNames.h"
+
+#include "InstallerSession.h"
+#include "MsiActionContext.h"
+
+UINT FormatStepArguments(MSIHANDLE install, const std::wstring& action, StepArgumentsByAction& arguments,
+                         std::wstring& what)
+{
+    ScopedMsiHandle database(MsiGetActiveDatabase(install));
+    if (!database.get()) {
+        what = L"open the running package's database";
+        return ERROR_INVALID_HANDLE;
+    }
+    ScopedMsiHandle parameters(action.empty() ? 0 : MsiCreateRecord(1));
+    if (!action.empty() &&
+        (!parameters.get() || MsiRecordSetStringW(parameters.get(), 1, action.c_str()) != ERROR_SUCCESS)) {
+        what = L"make the query's record";
+        return ERROR_OUTOFMEMORY;
+    }
+    const std::wstring query = std::wstring(L"SELECT `Action`, `Name`, `Value` FROM `") +
+                               PackageStepNames::ArgumentTable + L"`" +
+                               (action.empty() ? L"" : L" WHERE `Action` = ?");
+    return EachRow(
+        database.get(), query, parameters.get(),
+        [&](MSIHANDLE record) {
+            std::wstring owner, name, value, formatted;
+            UINT result = ReadRecordText(record, 1, owner);
+            if (result == ERROR_SUCCESS)
+                result = ReadRecordText(record, 2, name);
+            if (result == ERROR_SUCCESS)
+                result = ReadRecordText(record, 3, value);
+            if (result == ERROR_SUCCESS)
+                result = FormatInstallerText(install, value, formatted);
+            if (result == ERROR_SUCCESS)
+                arguments[owner][name] = formatted;
+            return result;
+        },
+        what);
+}
+
+namespace {
+// Which custom actions of the package run from the script: those get
+// their CustomActionData.
+UINT scriptActions(MSIHANDLE install, std::map<std::wstring, bool>& inScript, std::wstring& what)
+{
+    ScopedMsiHandle database(MsiGetActiveDatabase(install));
+    if (!database.get()) {
+        what = L"open the running package's database";
+        return ERROR_INVALID_HANDLE;
+    }
+    return EachRow(
+        database.get(), L"SELECT `Action`, `Type` FROM `CustomAction`", 0,
+        [&](MSIHANDLE record) {
+            std::wstring action;
+            const UINT result = ReadRecordText(record, 1, action);
+            if (result == ERROR_SUCCESS)
+                inScript[action] = (MsiRecordGetInteger(record, 2) & msidbCustomActionTypeInScript) != 0;
+            return result;
+        },
+        what);
+}
+
+void logLine(MSIHANDLE install, int level, const std::wstring& text)
+{
+    SendInstallerLogLine(install, InstallerLogLine(PackageStepNames::DataEntry, level, text));
+}
+
+UINT setCustomActionData(MSIHANDLE install)
+{
+    StepArgumentsByAction arguments;
+    std::map<std::wstring, bool> inScript;
+    std::wstring what;
+    UINT result = FormatStepArguments(install, std::wstring(), arguments, what);
+    if (result == ERROR_SUCCESS)
+        result = scriptActions(install, inScript, what);
+    if (result != ERROR_SUCCESS) {
+        logLine(install, LogLevelError, L"Couldn't " + what + L" (error " + std::to_wstring(result) + L")");
+        return ERROR_INSTALL_FAILURE;
+    }
+    size_t served = 0;
+    for (StepArgumentsByAction::const_iterator it = arguments.begin(); it != arguments.end(); ++it) {
+        if (!inScript[it->first])
+            continue;
+        result = MsiSetPropertyW(install, it->first.c_str(), CustomActionDataText(it->second).c_str());
+        if (result != ERROR_SUCCESS) {
+            logLine(install, LogLevelError, L"Couldn't set the CustomActionData of " + it->first + L" (error " +
+                                                std::to_wstring(result) + L")");
+            return ERROR_INSTALL_FAILURE;
+        }
+        ++served;
+    }
+    logLine(install, LogLevelInfo, L"CustomActionData set for " + std::to_wstring(served) + L" actions");
+    return ERROR_SUCCESS;
+}
+}
+
+extern "C" UINT __stdcall SetCustomActionData(MSIHANDLE install)
+{
+    try {
+        return setCustomActionData(install);
+    } catch (...) {
+        // Out of memory: the installation stops rather than run actions without their data.
+        return ERROR_INSTALL_FAILURE;
+    }
+}

@@ -1,0 +1,131 @@
+// Packages that verrand-host msi wrote, under Wine's msiexec: a property
+// value holding ";" reaches its argument whole, a major upgrade keeps the
+// user's changed configuration file; and the command itself refuses a plan
+// or a package without leaving an output package or touching its input.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include "MsiexecRun.h"
+#include "host/HostTestSupport.h"
+#include "support/TestFiles.h"
+
+namespace {
+const wchar_t* const kVersion1 = L"{5A3C2E10-7B4D-4E8F-9A61-2C3D4E5F6B01}";
+const wchar_t* const kVersion2 = L"{5A3C2E10-7B4D-4E8F-9A61-2C3D4E5F6B02}";
+const wchar_t* const kEnvironmentKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+
+std::wstring userSettings()
+{
+    wchar_t path[MAX_PATH] = { 0 };
+    SHGetFolderPathW(0, CSIDL_APPDATA, 0, SHGFP_TYPE_CURRENT, path);
+    return path + std::wstring(L"\\Verrand Plan Package\\settings.ini");
+}
+
+class PlanPackage : public testing::Test {
+protected:
+    void SetUp()
+    {
+        RemoveProduct(kVersion2);
+        RemoveProduct(kVersion1);
+    }
+    void TearDown() { SetUp(); }
+    static MsiexecResult Install(const wchar_t* package, const std::wstring& properties = L"")
+    {
+        return RunMsiexec(L"/i \"" + TestPackage(std::wstring(L"msi-packages\\") + package) + L"\" " + properties);
+    }
+};
+}
+
+TEST_F(PlanPackage, APropertyValueReachesItsArgumentWhole)
+{
+    // A type-51 SetProperty would make this two more pairs, one of them a secret's name.
+    const std::wstring value = L"a;b;;c;ENV_NAME=PATH;SensitiveData=x=y;";
+    const MsiexecResult install = Install(L"plan-v1.msi", L"\"PLANVALUE=" + value + L"\"");
+    ASSERT_EQ(0u, install.exitCode) << install.log;
+    EXPECT_EQ(value, RegGetText(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"VERRAND_PLAN_VALUE"));
+    EXPECT_TRUE(install.Logged("Verrand SetCustomActionData level 2: CustomActionData set for ")) << install.log;
+
+    const MsiexecResult removal = RunMsiexec(std::wstring(L"/x ") + kVersion1);
+    ASSERT_EQ(0u, removal.exitCode) << removal.log;
+    EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"VERRAND_PLAN_VALUE"));
+    EXPECT_FALSE(PathExists(userSettings()));
+}
+
+TEST_F(PlanPackage, MajorUpgradeKeepsTheUsersChangedConfiguration)
+{
+    ASSERT_EQ(0u, Install(L"plan-v1.msi").exitCode);
+    ASSERT_TRUE(PathExists(userSettings()));
+    WriteBytes(userSettings(), "changed by the user\r\n");
+
+    const MsiexecResult upgrade = Install(L"plan-v2.msi");
+    ASSERT_EQ(0u, upgrade.exitCode) << upgrade.log;
+    EXPECT_FALSE(ProductInstalled(kVersion1));
+    EXPECT_TRUE(ProductInstalled(kVersion2));
+    EXPECT_TRUE(upgrade.Logged("Verrand_DuAction_upgrade")) << upgrade.log;
+    // Wine's RemoveExistingProducts removes the old version by a plain
+    // REMOVE=ALL run, without UPGRADINGPRODUCTCODE, so there its removal
+    // steps run; the next test takes Windows's two steps one by one.
+    if (!RunningUnderWine()) {
+        EXPECT_EQ("changed by the user\r\n", ReadBytes(userSettings()));
+        EXPECT_TRUE(upgrade.Logged("Skipping action for the following kind of DU transaction: upgrade")) << upgrade.log;
+    }
+}
+
+TEST_F(PlanPackage, UpgradesRemovalAndInstallKeepTheUsersChangedConfiguration)
+{
+    ASSERT_EQ(0u, Install(L"plan-v1.msi").exitCode);
+    WriteBytes(userSettings(), "changed by the user\r\n");
+
+    // What Windows Installer runs inside a major upgrade: the old version's
+    // removal with UPGRADINGPRODUCTCODE, then the new version with its
+    // Upgrade property naming the old one.
+    const MsiexecResult removal = RunMsiexec(std::wstring(L"/x ") + kVersion1 + L" UPGRADINGPRODUCTCODE=" + kVersion2);
+    ASSERT_EQ(0u, removal.exitCode) << removal.log;
+    EXPECT_FALSE(removal.Logged("Verrand RemoveUserConfigFile ")) << removal.log;
+    EXPECT_EQ("changed by the user\r\n", ReadBytes(userSettings()));
+
+    const MsiexecResult install = Install(L"plan-v2.msi", std::wstring(L"WIX_UPGRADE_DETECTED=") + kVersion1);
+    ASSERT_EQ(0u, install.exitCode) << install.log;
+    EXPECT_TRUE(install.Logged("Skipping action for the following kind of DU transaction: upgrade")) << install.log;
+    EXPECT_EQ("changed by the user\r\n", ReadBytes(userSettings()));
+}
+
+TEST(PlanPackageCommand, RefusalsLeaveNoPackageAndTheInputAsItWas)
+{
+    ScopedTempDir folder;
+    WriteBytes(folder.file(L"refused.json"),
+               "{\"steps\": [{\"action\": \"RunCommand\"}, {\"action\": \"RunCommand\"},\n"
+               "            {\"action\": \"InstallDUBundle\", \"args\": {\"Guid\": \"[ProductCode]\"}}]}");
+    WriteBytes(folder.file(L"fine.json"), "{\"steps\": [{\"action\": \"RunCommand\", \"args\": {\"CmdLine\": \"x\"}}]}");
+    const std::wstring payload = TestPackage(L"msi-packages\\plan-payload-v1.msi");
+    const std::wstring written = TestPackage(L"msi-packages\\plan-v1.msi");
+    struct Row {
+        const wchar_t* plan;
+        std::wstring input;
+        std::wstring output;
+        const char* line;
+    };
+    const Row rows[] = {
+        { L"refused.json", payload, folder.file(L"out.msi"),
+          "steps[3]: InstallDUBundle cannot run inside a Windows Installer package" },
+        // Written once already: its names clash with the plan's.
+        { L"fine.json", written, folder.file(L"out.msi"), "the package already has an action named Verrand_" },
+        { L"fine.json", payload, payload, "is the input package" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        const std::string before = ReadBytes(row.input);
+        const ChildResult result = RunChild(L"cmd /s /c \"" + HostCommand(L"msi --install " + QuotedArgument(folder.file(row.plan)) + L" " +
+                                                                            QuotedArgument(row.input) + L" " +
+                                                                            QuotedArgument(row.output)) +
+                                            L" 2>&1\"");
+        EXPECT_EQ(2u, result.exitCode) << result.output;
+        EXPECT_NE(std::string::npos, result.output.find(row.line)) << result.output;
+        EXPECT_EQ(before, ReadBytes(row.input));
+        if (row.output != row.input) {
+            EXPECT_FALSE(PathExists(row.output));
+        }
+        EXPECT_TRUE(TreeContent(folder.path()).size() == 2) << "nothing but the two plans in " << Narrow(folder.path());
+    }
+}
