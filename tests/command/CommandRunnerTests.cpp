@@ -150,8 +150,9 @@ TEST_F(CommandRunnerTest, RetriesAFailingCommandAndLogsEveryWait)
     for (const std::wstring& line : RunnerLines(*context)) {
         if (line.compare(0, 24, L"Command returned result ") == 0)
             retries.push_back(line);
-        else if (line.compare(0, 10, L"Exit code ") == 0)
+        else if (line.compare(0, 10, L"Exit code ") == 0) {
             EXPECT_EQ(L"Exit code [1]", line);
+        }
     }
     EXPECT_EQ(expected, retries);
 }

@@ -186,8 +186,9 @@ TEST_F(SecretTest, HostShowsNoSecretInItsOutputOrInstallLog)
     EXPECT_EQ(std::string::npos, result.output.find(secret)) << result.output;
     EXPECT_NE(std::string::npos, result.output.find("GOING TO SET VT_SECRET = [********]")) << result.output;
     EXPECT_NE(std::string::npos, result.output.find("property RESULT = none")) << result.output;
-    if (PathExists(installLog))
+    if (PathExists(installLog)) {
         EXPECT_EQ(std::string::npos, ReadBytes(installLog).find(secret));
+    }
     EXPECT_EQ(kSecret, ReadProbeText(seenFile()));
     EXPECT_EQ(2, ReadCount(counter));
 }

@@ -119,8 +119,9 @@ TEST_F(TextReplaceFaultTest, ReplacementKeepsSecurityAttributesAndLinks)
     const std::wstring file = dir.file(L"private.ini");
     WriteBytes(file, kSettings);
     // A file only its owner may read (what a 0600 file is under Wine).
-    if (RunningUnderWine())
+    if (RunningUnderWine()) {
         ASSERT_EQ(0, RunUnixScript("chmod 600 " + QuotedUnixPath(file)));
+    }
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
     const std::string dacl = daclOf(file);
 

@@ -405,10 +405,12 @@ TEST_F(ConfigureEnvironmentTest, TwinGivesBackExactlyWhatItsEditChanged)
         EXPECT_EQ(row.twinStatus, rollBack(state.path()));
         EXPECT_EQ(row.remains, variableExists());
         DWORD type = 0;
-        if (row.remains)
+        if (row.remains) {
             EXPECT_EQ(row.undone, variable(&type));
-        if (row.remains && row.between.empty())
+        }
+        if (row.remains && row.between.empty()) {
             EXPECT_EQ(row.beforeType, type);
+        }
         // A twin that used its record consumes it; one that could not keeps it.
         EXPECT_EQ(row.twinStatus == 0 ? 0u : 1u, TreeContent(state.path()).size());
     }
