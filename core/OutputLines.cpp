@@ -168,16 +168,17 @@ std::size_t IncompleteUtf8Tail(const char* bytes, std::size_t size)
     return 0;
 }
 
-std::wstring DecodeOutputLine(const char* bytes, std::size_t size, OutputCodePages codePages)
+void DecodeOutputLine(const char* bytes, std::size_t size, OutputCodePages codePages, std::wstring& text)
 {
     // Most output is plain ASCII, which reads the same in every code page.
-    const unsigned char* text = reinterpret_cast<const unsigned char*>(bytes);
+    const unsigned char* units = reinterpret_cast<const unsigned char*>(bytes);
     std::size_t ascii = 0;
-    while (ascii < size && text[ascii] > 0 && text[ascii] < 0x80)
+    while (ascii < size && units[ascii] > 0 && units[ascii] < 0x80)
         ++ascii;
     if (ascii == size)
-        return std::wstring(text, text + size);
-    return decode(bytes, size, codePages);
+        text.append(units, units + size);
+    else
+        text += decode(bytes, size, codePages);
 }
 
 LineBudget::LineBudget(unsigned long limit) : m_left(limit), m_leftOut(0)
@@ -352,7 +353,7 @@ void OutputLines::decode(bool lineEnded)
         if (IsValidUtf8(bytes->data(), whole))
             size = whole;
     }
-    m_text += DecodeOutputLine(bytes->data(), size, m_codePages);
+    DecodeOutputLine(bytes->data(), size, m_codePages, m_text);
     bytes->erase(0, size);
 }
 
@@ -362,7 +363,9 @@ void OutputLines::mask(bool lineEnded)
     // rest has not arrived: they wait for the next chunk.
     const std::size_t secret = m_mask.LongestText();
     const std::size_t keep = lineEnded || secret == 0 ? 0 : secret - 1;
-    if (m_text.size() > keep)
+    if (m_mask.Empty() && m_masked.empty())
+        m_text.swap(m_masked); // nothing to mask: the text moves over as it is
+    else if (m_text.size() > keep)
         m_text.erase(0, m_mask.MaskInto(m_text, m_text.size() - keep, m_masked));
     while (m_masked.size() > CommandOutput::kPieceCharacters)
         emit(CommandOutput::kPieceCharacters);

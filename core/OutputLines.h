@@ -48,8 +48,8 @@ std::size_t IncompleteUtf8Tail(const char* bytes, std::size_t size);
 // that reads as more letters. In a single-byte code page the line's valid
 // UTF-8 sequences still read as UTF-8, so one stray byte does not spoil a
 // UTF-8 line. NUL characters become U+FFFD; everything else (tabs included)
-// is kept.
-std::wstring DecodeOutputLine(const char* bytes, std::size_t size, OutputCodePages codePages);
+// is kept. The text is appended to `text`.
+void DecodeOutputLine(const char* bytes, std::size_t size, OutputCodePages codePages, std::wstring& text);
 
 // The log lines both streams of one attempt may give, and how many of the
 // command's lines were left out of the log (wholly or in part).

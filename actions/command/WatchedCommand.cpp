@@ -221,11 +221,13 @@ bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::
     timedOut = false;
     const OutputCodePages codePages = ChildOutputCodePages(hide);
     LineBudget budget;
-    OutputLines outputLines(mask, codePages, budget, [&log](const std::wstring& text) {
-        log.Log((L"> " + text).c_str());
+    // Each stream builds its log lines in one buffer of its own.
+    std::wstring outputLine, errorLine;
+    OutputLines outputLines(mask, codePages, budget, [&log, &outputLine](const std::wstring& text) {
+        log.Log(outputLine.assign(L"> ").append(text).c_str());
     });
-    OutputLines errorLines(mask, codePages, budget, [&log](const std::wstring& text) {
-        log.Log((L"! " + text).c_str());
+    OutputLines errorLines(mask, codePages, budget, [&log, &errorLine](const std::wstring& text) {
+        log.Log(errorLine.assign(L"! ").append(text).c_str());
     });
     OutputPipe output(outputLines);
     OutputPipe errors(errorLines);
