@@ -94,10 +94,20 @@ build_poco() {
   cmake --install "$deps/$name-build" >/dev/null
 }
 
+# What the Poco builds are made by (the build function and the static
+# archive's step below). A cached build of an older recipe is built again,
+# so a cache never keeps a Poco that the recipe would no longer make (one
+# with a link time in it, say, which a release must not ship).
+poco_recipe=$({ declare -f build_poco; sed -n '/^# Poco Foundation again/,/^fi$/p' "${BASH_SOURCE[0]}"; } |
+  sha256sum | cut -c1-16)
+current() { [ "$(cat "$1/.recipe" 2>/dev/null)" = "$poco_recipe" ]; }
+
 # Poco Foundation as a DLL.
-if [ ! -f "$deps/poco/bin/libPocoFoundation.dll" ]; then
+if [ ! -f "$deps/poco/bin/libPocoFoundation.dll" ] || ! current "$deps/poco"; then
   echo "== building Poco Foundation for mingw $arch"
   build_poco poco ON
+  rm -rf "$deps/poco-static"
+  echo "$poco_recipe" >"$deps/poco/.recipe"
 fi
 
 # Poco Foundation again as a static library, for the custom-action DLL that
@@ -109,7 +119,7 @@ fi
 # the objects of a static library: they are archived as they are when the
 # shared build's folder still holds them, else compiled again.
 poco_objects=$deps/poco-build/Foundation/CMakeFiles/Foundation.dir
-if [ ! -f "$deps/poco-static/lib/libPocoFoundation.a" ]; then
+if [ ! -f "$deps/poco-static/lib/libPocoFoundation.a" ] || ! current "$deps/poco-static"; then
   echo "== building Poco Foundation for mingw $arch (static)"
   if [ -f "$poco_objects/src/Logger.cpp.obj" ]; then
     rm -rf "$deps/poco-static"
@@ -118,6 +128,7 @@ if [ ! -f "$deps/poco-static/lib/libPocoFoundation.a" ]; then
   else
     build_poco poco-static OFF
   fi
+  echo "$poco_recipe" >"$deps/poco-static/.recipe"
 fi
 
 # GoogleTest from Debian's sources.
