@@ -175,10 +175,14 @@ void DecodeOutputLine(const char* bytes, std::size_t size, OutputCodePages codeP
     std::size_t ascii = 0;
     while (ascii < size && units[ascii] > 0 && units[ascii] < 0x80)
         ++ascii;
-    if (ascii == size)
-        text.append(units, units + size);
-    else
+    if (ascii == size) {
+        // Widened in place: append() from bytes would build a temporary string.
+        const std::size_t at = text.size();
+        text.resize(at + size);
+        std::copy(units, units + size, &text[at]);
+    } else {
         text += decode(bytes, size, codePages);
+    }
 }
 
 LineBudget::LineBudget(unsigned long limit) : m_left(limit), m_leftOut(0)

@@ -13,6 +13,9 @@ const DWORD kPipeBufferBytes = 65536;
 // A read that got less than this waits a moment before the next one.
 const DWORD kSmallReadBytes = 4096;
 const DWORD kSmallReadPauseMilliseconds = 1;
+// The log object's prefix and the stream's mark before each output line.
+const wchar_t* const kOutputPrefix = L"RunCommand: > ";
+const wchar_t* const kErrorPrefix = L"RunCommand: ! ";
 const wchar_t* const kTreeNotEnded = L"; when the time is up only the command itself is ended";
 
 void logFailure(IActionContext& context, const wchar_t* step, DWORD error, const wchar_t* consequence = L"")
@@ -221,13 +224,15 @@ bool RunWatchedCommand(IActionContext& context, CMsiLogMessage& log, const std::
     timedOut = false;
     const OutputCodePages codePages = ChildOutputCodePages(hide);
     LineBudget budget;
-    // Each stream builds its log lines in one buffer of its own.
+    // Output lines go to the context at the information level, as the log
+    // object's lines do, each stream's built in one buffer of its own: a
+    // command may write millions of them.
     std::wstring outputLine, errorLine;
-    OutputLines outputLines(mask, codePages, budget, [&log, &outputLine](const std::wstring& text) {
-        log.Log(outputLine.assign(L"> ").append(text).c_str());
+    OutputLines outputLines(mask, codePages, budget, [&context, &outputLine](const std::wstring& text) {
+        context.Log(LogLevelInfo, outputLine.assign(kOutputPrefix).append(text));
     });
-    OutputLines errorLines(mask, codePages, budget, [&log, &errorLine](const std::wstring& text) {
-        log.Log(errorLine.assign(L"! ").append(text).c_str());
+    OutputLines errorLines(mask, codePages, budget, [&context, &errorLine](const std::wstring& text) {
+        context.Log(LogLevelInfo, errorLine.assign(kErrorPrefix).append(text));
     });
     OutputPipe output(outputLines);
     OutputPipe errors(errorLines);
