@@ -97,6 +97,7 @@ TEST(OutputLines, EachLineIsDecodedByWhatItsBytesAre)
         OutputCodePages codePages;
         std::wstring line;
     } cases[] = {
+        { "plain ASCII", "plain \ttext~", { 437, 0 }, L"plain \ttext~" },
         { "valid UTF-8", "caf\xC3\xA9 \xE2\x9C\x93 \xF0\x9F\x98\x80", { 1252, 0 }, L"caf\xE9 \x2713 \xD83D\xDE00" },
         { "OEM byte", "caf\x82", { 437, 0 }, L"caf\xE9" },
         // UTF-8 with one stray byte: the UTF-8 stays UTF-8.
@@ -110,8 +111,13 @@ TEST(OutputLines, EachLineIsDecodedByWhatItsBytesAre)
         { "OEM where ANSI might be", "d\x82j\x85 vu", { 437, 1252 }, L"d\xE9j\xE0 vu" },
         { "a tie keeps the expected one", "\xB0", { 437, 1252 }, L"\x2591" },
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(Texts{ c.line }, linesOf({ c.bytes }, L"", c.codePages)) << c.why;
+        // The decoded line goes after what the text holds already.
+        std::wstring text = L"held ";
+        DecodeOutputLine(c.bytes.data(), c.bytes.size(), c.codePages, text);
+        EXPECT_EQ(L"held " + c.line, text) << c.why << ", appended";
+    }
 
     // Long lines are decoded in chunks: a character cut by a chunk's end is
     // kept whole, and a chunk of another code page does not spoil the next.
