@@ -22,9 +22,9 @@ const DWORD kJobPollMilliseconds = 20;
 
 // Starts commandLine (hidden when hide) and waits for it. With
 // options.capture its output lines are logged on the context at the
-// information level as log's lines read, "RunCommand: > " before standard
-// output and "RunCommand: ! " before standard error, and how many were left
-// out goes through log; with options.timeoutSeconds the
+// information level, "RunCommand: > " before standard output and
+// "RunCommand: ! " before standard error, and the count of lines left out
+// goes through log; with options.timeoutSeconds the
 // command has ended when every process it started has (a process started
 // outside its job excepted), and all of them are ended when the time is up.
 // Failures are logged at the error level on the context. True when the
