@@ -22,12 +22,12 @@
 #include "core/FileIdentity.h"
 #include "core/FileLinks.h"
 #include "core/PathRules.h"
+#include "core/RollbackState.h"
 #include "core/ShellFolders.h"
 
 #include "FileArgumentNames.h"
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/String.h"
-#include "RollbackState.h"
 #include "actions/du/DuArgumentNames.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // removals, and the state folder reached through another spelling.
 #include <gtest/gtest.h>
 
-#include "actions/files/RollbackState.h"
+#include "core/RollbackState.h"
 #include "core/FileIdentity.h"
 #include "core/FileLinks.h"
 #include "support/ActionLibrary.h"

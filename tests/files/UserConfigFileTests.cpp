@@ -2,7 +2,7 @@
 // files, each pair sharing one invocation-data folder as a host gives it.
 #include <gtest/gtest.h>
 
-#include "actions/files/RollbackState.h"
+#include "core/RollbackState.h"
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
