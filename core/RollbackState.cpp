@@ -1,8 +1,11 @@
 #include "RollbackState.h"
 
+#include <Poco/SHA2Engine.h>
+
 #include "core/FileIdentity.h"
 #include "core/FileLinks.h"
 #include "core/PathRules.h"
+#include "core/RegistryNames.h"
 #include "core/ScopedHandle.h"
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/String.h"
@@ -10,6 +13,13 @@
 namespace {
 const wchar_t* const kSignalName = L"DoRollback";
 const wchar_t* const kSignalDraft = L"DoRollback.new";
+
+// The tags of the signal's lines after the object and the change.
+const std::wstring kFolderTag = L"folder ";
+const std::wstring kKeyTag = L"key ";
+const std::wstring kLeftFileTag = L"left-file ";
+const std::wstring kBeforeTag = L"before ";
+const std::wstring kAfterTag = L"after ";
 
 std::vector<std::wstring> splitLines(const std::wstring& text)
 {
@@ -23,6 +33,145 @@ std::vector<std::wstring> splitLines(const std::wstring& text)
         start = end + 1;
     }
     return lines;
+}
+
+// Names and paths stand on one line each: a line break in one (a registry
+// value's name may hold any character) and the escape itself are written
+// as %0A, %0D and %25.
+std::wstring escapeLine(const std::wstring& text)
+{
+    std::wstring line;
+    for (wchar_t ch : text) {
+        if (ch == L'%')
+            line += L"%25";
+        else if (ch == L'\n')
+            line += L"%0A";
+        else if (ch == L'\r')
+            line += L"%0D";
+        else
+            line += ch;
+    }
+    return line;
+}
+
+std::wstring unescapeLine(const std::wstring& line)
+{
+    std::wstring text;
+    for (std::wstring::size_type i = 0; i < line.size(); ++i) {
+        if (line.compare(i, 3, L"%25") == 0) {
+            text += L'%';
+            i += 2;
+        } else if (line.compare(i, 3, L"%0A") == 0) {
+            text += L'\n';
+            i += 2;
+        } else if (line.compare(i, 3, L"%0D") == 0) {
+            text += L'\r';
+            i += 2;
+        } else {
+            text += line[i];
+        }
+    }
+    return text;
+}
+
+const wchar_t* const kHexDigits = L"0123456789abcdef";
+
+std::wstring hexOf(const std::string& bytes)
+{
+    std::wstring hex;
+    hex.reserve(bytes.size() * 2);
+    for (unsigned char byte : bytes) {
+        hex += kHexDigits[byte >> 4];
+        hex += kHexDigits[byte & 15];
+    }
+    return hex;
+}
+
+bool bytesOf(const std::wstring& hex, std::string& bytes)
+{
+    if (hex.size() % 2 != 0)
+        return false;
+    bytes.clear();
+    for (std::wstring::size_type i = 0; i < hex.size(); i += 2) {
+        const wchar_t* high = wcschr(kHexDigits, hex[i]);
+        const wchar_t* low = wcschr(kHexDigits, hex[i + 1]);
+        if (!hex[i] || !hex[i + 1] || !high || !low)
+            return false;
+        bytes += static_cast<char>(((high - kHexDigits) << 4) | (low - kHexDigits));
+    }
+    return true;
+}
+
+std::string utf16Bytes(const std::wstring& text)
+{
+    std::string bytes;
+    for (wchar_t ch : text) {
+        bytes += static_cast<char>(ch & 0xFF);
+        bytes += static_cast<char>((ch >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+std::wstring fromUtf16Bytes(const std::string& bytes)
+{
+    std::wstring text;
+    for (std::string::size_type i = 0; i + 1 < bytes.size(); i += 2)
+        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return text;
+}
+
+// "<name as UTF-16 in hex> <type in decimal, or - for none> <data in hex>"
+std::wstring valueLine(const RegistryValue& value)
+{
+    return hexOf(utf16Bytes(value.name)) + L" " + (value.present ? std::to_wstring(value.type) : L"-") + L" " +
+           hexOf(value.data);
+}
+
+bool parseValue(const std::wstring& line, RegistryValue& value)
+{
+    const std::wstring::size_type first = line.find(L' ');
+    const std::wstring::size_type second = first == std::wstring::npos ? first : line.find(L' ', first + 1);
+    if (second == std::wstring::npos)
+        return false;
+    std::string name;
+    if (!bytesOf(line.substr(0, first), name) || !bytesOf(line.substr(second + 1), value.data))
+        return false;
+    value.name = fromUtf16Bytes(name);
+    const std::wstring type = line.substr(first + 1, second - first - 1);
+    value.present = type != L"-";
+    value.type = REG_NONE;
+    if (value.present) {
+        if (type.empty() || type.size() > 10 || type.find_first_not_of(L"0123456789") != std::wstring::npos)
+            return false;
+        value.type = static_cast<DWORD>(wcstoul(type.c_str(), 0, 10));
+    }
+    return true;
+}
+
+// "<volume> <index high> <index low> <digest>"
+std::wstring markLine(const FileMark& mark)
+{
+    return std::to_wstring(mark.identity.volume) + L" " + std::to_wstring(mark.identity.indexHigh) + L" " +
+           std::to_wstring(mark.identity.indexLow) + L" " + PocoWrapper::toWide(mark.digest);
+}
+
+bool parseMark(const std::wstring& line, FileMark& mark)
+{
+    unsigned long volume = 0, high = 0, low = 0;
+    wchar_t digest[80] = { 0 };
+    if (swscanf(line.c_str(), L"%lu %lu %lu %79ls", &volume, &high, &low, digest) != 4)
+        return false;
+    mark.identity.volume = volume;
+    mark.identity.indexHigh = high;
+    mark.identity.indexLow = low;
+    mark.digest = PocoWrapper::toUtf8(digest);
+    return true;
+}
+
+bool startsWith(const std::wstring& line, const std::wstring& tag)
+{
+    return line.compare(0, tag.size(), tag) == 0;
 }
 
 bool readWhole(const std::wstring& path, std::string& bytes)
@@ -57,10 +206,16 @@ bool writeWhole(const std::wstring& path, const std::string& bytes, DWORD& error
 }
 }
 
-std::wstring StateKey(const std::wstring& fullPath)
+bool operator==(const FileMark& left, const FileMark& right)
 {
-    // FNV-1a over the upper-cased text, as the file system compares names.
-    std::wstring upper(fullPath);
+    return left.identity == right.identity && left.digest == right.digest;
+}
+
+std::wstring StateKey(const std::wstring& name)
+{
+    // FNV-1a over the upper-cased text, as the file system and the registry
+    // compare names.
+    std::wstring upper(name);
     if (!upper.empty())
         CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
     unsigned long long hash = 14695981039346656037ULL;
@@ -68,18 +223,45 @@ std::wstring StateKey(const std::wstring& fullPath)
         hash ^= static_cast<unsigned short>(ch);
         hash *= 1099511628211ULL;
     }
-    const wchar_t* const digits = L"0123456789abcdef";
     std::wstring key(16, L'0');
     for (int i = 15; i >= 0; --i, hash >>= 4)
-        key[i] = digits[hash & 15];
+        key[i] = kHexDigits[hash & 15];
     return key;
+}
+
+std::wstring RegistryObjectName(REGSAM view, const std::wstring& rootName, const std::wstring& keyPath,
+                                const std::wstring& valueName)
+{
+    REGSAM chosen = view & (KEY_WOW64_64KEY | KEY_WOW64_32KEY);
+    // A 32-bit process sees the 32-bit view unless it asks for the other.
+    if (chosen == 0)
+        chosen = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    std::wstring path = keyPath;
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    std::wstring name = (chosen == KEY_WOW64_32KEY ? L"32:" : L"64:") + rootName + L"\\" + path;
+    if (!valueName.empty())
+        name += L"\\\\" + valueName;
+    return name;
 }
 
 RollbackState::RollbackState(const std::wstring& invocationFolder, const std::wstring& kind,
                              const std::wstring& object)
-    : m_invocationFolder(invocationFolder), m_object(WithoutExtendedPrefix(FullPath(object)))
+    : RollbackState(invocationFolder, kind, WithoutExtendedPrefix(FullPath(object)), false)
+{
+}
+
+RollbackState::RollbackState(const std::wstring& invocationFolder, const std::wstring& kind,
+                             const std::wstring& object, bool registry)
+    : m_invocationFolder(invocationFolder), m_object(object), m_registry(registry)
 {
     m_folder = JoinPath(invocationFolder, kind + L"-" + StateKey(m_object));
+}
+
+RollbackState RollbackState::ForRegistry(const std::wstring& invocationFolder, const std::wstring& kind,
+                                         const std::wstring& object)
+{
+    return RollbackState(invocationFolder, kind, object, true);
 }
 
 std::wstring RollbackState::signalPath() const
@@ -103,11 +285,36 @@ bool RollbackState::read(RollbackSignal& signal) const
     if (!readWhole(signalPath(), bytes))
         return false;
     const std::vector<std::wstring> lines = splitLines(PocoWrapper::toWide(bytes));
-    if (lines.size() < 2 || !SameFileName(lines[0], m_object))
+    if (lines.size() < 2)
         return false;
-    signal.object = lines[0];
-    signal.change = lines[1];
-    signal.madeFolders.assign(lines.begin() + 2, lines.end());
+    const std::wstring object = unescapeLine(lines[0]);
+    if (m_registry ? !SameRegistryName(object, m_object) : !SameFileName(object, m_object))
+        return false;
+    RollbackSignal read;
+    read.object = object;
+    read.change = lines[1];
+    for (std::size_t i = 2; i < lines.size(); ++i) {
+        const std::wstring& line = lines[i];
+        RegistryValue value;
+        if (startsWith(line, kFolderTag)) {
+            read.madeFolders.push_back(unescapeLine(line.substr(kFolderTag.size())));
+        } else if (startsWith(line, kKeyTag)) {
+            read.madeKeys.push_back(unescapeLine(line.substr(kKeyTag.size())));
+        } else if (startsWith(line, kLeftFileTag)) {
+            if (!parseMark(line.substr(kLeftFileTag.size()), read.left))
+                return false;
+            read.leftFile = true;
+        } else if (startsWith(line, kBeforeTag) || startsWith(line, kAfterTag)) {
+            const bool before = startsWith(line, kBeforeTag);
+            if (!parseValue(line.substr((before ? kBeforeTag : kAfterTag).size()), value))
+                return false;
+            (before ? read.before : read.after).push_back(value);
+        } else {
+            // A signal this build cannot read whole is none it may act on.
+            return false;
+        }
+    }
+    signal = read;
     return true;
 }
 
@@ -118,9 +325,17 @@ bool RollbackState::write(const RollbackSignal& signal, DWORD& error) const
         error = GetLastError();
         return false;
     }
-    std::wstring text = signal.object + L"\n" + signal.change + L"\n";
+    std::wstring text = escapeLine(signal.object) + L"\n" + signal.change + L"\n";
     for (const std::wstring& folder : signal.madeFolders)
-        text += folder + L"\n";
+        text += kFolderTag + escapeLine(folder) + L"\n";
+    for (const std::wstring& key : signal.madeKeys)
+        text += kKeyTag + escapeLine(key) + L"\n";
+    if (signal.leftFile)
+        text += kLeftFileTag + markLine(signal.left) + L"\n";
+    for (const RegistryValue& value : signal.before)
+        text += kBeforeTag + valueLine(value) + L"\n";
+    for (const RegistryValue& value : signal.after)
+        text += kAfterTag + valueLine(value) + L"\n";
     const std::wstring draft = JoinPath(m_folder, kSignalDraft);
     if (!writeWhole(draft, PocoWrapper::toUtf8(text), error)) {
         DeleteFileW(ExtendedLengthPath(draft).c_str());
@@ -138,4 +353,67 @@ bool RollbackState::write(const RollbackSignal& signal, DWORD& error) const
 bool RollbackState::discard(std::wstring& failedPath, DWORD& error) const
 {
     return RemoveTreeNoFollow(m_folder, failedPath, error);
+}
+
+struct ContentDigest::Engine {
+    Poco::SHA2Engine sha{ Poco::SHA2Engine::SHA_256 };
+};
+
+ContentDigest::ContentDigest() : m_engine(new Engine) {}
+
+ContentDigest::~ContentDigest()
+{
+    delete m_engine;
+}
+
+void ContentDigest::add(const void* bytes, std::size_t size)
+{
+    m_engine->sha.update(bytes, static_cast<unsigned>(size));
+}
+
+std::string ContentDigest::finish()
+{
+    return Poco::DigestEngine::digestToHex(m_engine->sha.digest());
+}
+
+bool ReadFileMark(const std::wstring& path, FileMark& mark, DWORD& error)
+{
+    const DWORD attributes = AttributesAt(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        LinkAt(path) != NoLink) {
+        error = attributes == INVALID_FILE_ATTRIBUTES ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_FUNCTION;
+        return false;
+    }
+    ScopedHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, 0));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &information)) {
+        error = GetLastError();
+        return false;
+    }
+    ContentDigest digest;
+    std::vector<char> buffer(64 * 1024);
+    DWORD got = 0;
+    for (;;) {
+        if (!ReadFile(file.get(), &buffer[0], static_cast<DWORD>(buffer.size()), &got, 0)) {
+            error = GetLastError();
+            return false;
+        }
+        if (got == 0)
+            break;
+        digest.add(&buffer[0], got);
+    }
+    mark.identity.volume = information.dwVolumeSerialNumber;
+    mark.identity.indexHigh = information.nFileIndexHigh;
+    mark.identity.indexLow = information.nFileIndexLow;
+    mark.digest = digest.finish();
+    return true;
+}
+
+bool IsMarkedFile(const std::wstring& path, const FileMark& mark)
+{
+    FileMark now;
+    DWORD error = 0;
+    return ReadFileMark(path, now, error) && now == mark;
 }

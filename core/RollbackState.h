@@ -1,29 +1,59 @@
 #pragma once
 // The state an action keeps for its rollback twin, one folder per object it
 // protects, inside the invocation-data folder: "<kind>-<key>", the key made
-// from the object's full path. Two files sharing one invocation-data folder
-// (or one file reached by two spellings of its path) therefore never meet
-// in one state.
+// from the object's name. Two objects sharing one invocation-data folder (or
+// one object reached by two spellings of its name) therefore never meet in
+// one state.
+//
+// A file's name is its full path, compared as the file system compares
+// names; a registry object's name is its view, root, key path and value
+// name (RegistryObjectName), compared as the registry compares names.
 //
 // The folder holds the signal "DoRollback" and whatever the action kept
 // (the replaced or removed object). The signal is written before the
-// object is touched and names the object's full path, what the action did
-// to it and the folders it created; a twin acts only on a signal that names
-// its own object, and removes the whole folder once it has rolled back.
+// object is touched and names the object, what the action did to it, what
+// it created, what stood there before and what the action left there; a
+// twin acts only on a signal that names its own object, restores only an
+// object that is still what its action left, and removes the whole folder
+// once it has rolled back.
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "FileIdentity.h"
+#include "RegistryValues.h"
+
+// A file as an action left it: which file it is and what it holds. A file
+// moved back by a rename keeps both; a file written anew, edited or put
+// there by anyone else does not.
+struct FileMark {
+    FileIdentity identity = FileIdentity();
+    std::string digest;  // SHA-256 of the bytes, in hexadecimal
+};
+
+bool operator==(const FileMark& left, const FileMark& right);
+
 struct RollbackSignal {
-    std::wstring object;                    // full path of the protected object
+    std::wstring object;                    // the protected object's name
     std::wstring change;                    // what the action did to it (a word)
     std::vector<std::wstring> madeFolders;  // folders it created, outermost first
+    std::vector<std::wstring> madeKeys;     // registry keys it created, outermost first
+    // The file the action left at the object, once it is there.
+    bool leftFile = false;
+    FileMark left;
+    // Registry values as they were before the action and as it left them.
+    std::vector<RegistryValue> before;
+    std::vector<RegistryValue> after;
 };
 
 class RollbackState {
 public:
+    // The state of a file or folder at a path.
     RollbackState(const std::wstring& invocationFolder, const std::wstring& kind, const std::wstring& object);
+    // The state of a registry object, named by RegistryObjectName.
+    static RollbackState ForRegistry(const std::wstring& invocationFolder, const std::wstring& kind,
+                                     const std::wstring& object);
 
     const std::wstring& folder() const { return m_folder; }
     const std::wstring& object() const { return m_object; }
@@ -36,17 +66,54 @@ public:
     // True when a signal stands in the folder, whichever object it names.
     bool present() const;
     // Makes the folder (and the invocation-data folder) and writes the
-    // signal completely under another name before it takes its own.
+    // signal completely under another name before it takes its own: a
+    // signal written again (with what the action left) replaces the old
+    // one whole or not at all.
     bool write(const RollbackSignal& signal, DWORD& error) const;
     // Removes the folder and everything in it, links as links.
     bool discard(std::wstring& failedPath, DWORD& error) const;
 
 private:
+    RollbackState(const std::wstring& invocationFolder, const std::wstring& kind, const std::wstring& object,
+                  bool registry);
+
     std::wstring m_invocationFolder;
     std::wstring m_folder;
     std::wstring m_object;
+    bool m_registry;
 };
 
-// The key of a full path: 16 hexadecimal digits, the same for every case
-// of the same text.
-std::wstring StateKey(const std::wstring& fullPath);
+// The key of a name: 16 hexadecimal digits, the same for every case of the
+// same text.
+std::wstring StateKey(const std::wstring& name);
+
+// The name of a registry object for its state: the view it was reached in
+// (64 or 32; the process's own view when none is asked for), the root's
+// name, the key path and, when given, a value name, as in
+// "64:HKEY_LOCAL_MACHINE\Software\Example" + "\\" + "Setting".
+std::wstring RegistryObjectName(REGSAM view, const std::wstring& rootName, const std::wstring& keyPath,
+                                const std::wstring& valueName = std::wstring());
+
+// SHA-256 of bytes given piece by piece, so that a writer can take it on the
+// way without reading its file again.
+class ContentDigest {
+public:
+    ContentDigest();
+    ~ContentDigest();
+    void add(const void* bytes, std::size_t size);
+    // The digest in hexadecimal; the object starts over afterwards.
+    std::string finish();
+
+private:
+    ContentDigest(const ContentDigest&);
+    ContentDigest& operator=(const ContentDigest&);
+    struct Engine;
+    Engine* m_engine;
+};
+
+// The mark of the plain file at path (a link there is not followed: it is
+// no file an action left). False with the Win32 error when it cannot be
+// read.
+bool ReadFileMark(const std::wstring& path, FileMark& mark, DWORD& error);
+// True when the file at path is still the one the mark was taken of.
+bool IsMarkedFile(const std::wstring& path, const FileMark& mark);

@@ -1,10 +1,19 @@
 // MoveRegistry: renames one registry value within its key, keeping its data.
 // Whatever is already stored under the new name is replaced; the old name
 // goes only once the new one holds exactly its data. Every failure is only
-// logged; the action always returns 0.
+// logged; the action returns 0.
+//
+// Given an invocation-data folder, the action first keeps there both values
+// exactly as they are (type and bytes, or absent), and then what it left;
+// RollbackMoveRegistry puts both back in the same view as long as they are
+// still what the move left. A retried move keeps the first run's state.
 #include "core/Action.h"
+#include "core/MachineMutex.h"
 #include "core/RegistryNames.h"
+#include "core/RollbackState.h"
 #include "support/mossel/Mossel.h"
+#include "actions/files/FileArgumentNames.h"
+#include "actions/registry/RegistryState.h"
 
 #include "CommandArgumentNames.h"
 #include "CommandText.h"
@@ -108,6 +117,82 @@ bool copyValue(IActionContext& context, CInstallRegistry& reg, const CString& ty
     return copyValue<CString>(context, reg, L"String", source, target, type.CompareNoCase(L"E") == 0);
 }
 
+const wchar_t* const kStateKind = L"move";
+const wchar_t* const kMoved = L"moved";
+
+// The key and the values one move touches, and where their state is kept.
+struct MoveState {
+    RollbackState state;
+    std::vector<RegistryValue> names;  // the source and the target
+};
+
+MoveState moveState(const std::wstring& folder, const CString& hive, const CString& source, const CString& target,
+                    REGSAM view)
+{
+    const std::wstring::size_type backslash = hive.str().find(L'\\');
+    const std::wstring root = hive.str().substr(0, backslash);
+    const std::wstring path = backslash == std::wstring::npos ? std::wstring() : hive.str().substr(backslash + 1);
+    MoveState move{ RollbackState::ForRegistry(folder, kStateKind,
+                                               RegistryObjectName(view, root, path, source.str() + L"\n" +
+                                                                                        target.str())),
+                    std::vector<RegistryValue>(2) };
+    move.names[0].name = source.str();
+    move.names[1].name = target.str();
+    return move;
+}
+
+std::wstring errorText(LONG error)
+{
+    return L"(" + std::to_wstring(static_cast<long>(error)) + L")";
+}
+
+// Keeps both values before the move touches them. False (after logging why)
+// when the move must not run: the state cannot be written, or an earlier
+// run's state is there while the values are no longer what it left.
+bool keepBefore(IActionContext& context, HKEY key, const MoveState& move, RollbackSignal& signal, bool& keeping)
+{
+    std::vector<RegistryValue> now;
+    LONG rc = ReadNamedValues(key, move.names, now);
+    if (rc != ERROR_SUCCESS) {
+        context.Log(LogLevelError, L"[MoveRegistry] Couldn't read the values to keep them " + errorText(rc));
+        return false;
+    }
+    keeping = false;
+    if (move.state.read(signal)) {
+        if (signal.after.empty() || now != signal.after) {
+            context.Log(LogLevelError, L"[MoveRegistry] Refusing to move: the values changed since an earlier run "
+                                       L"moved them, and the rollback state of that run is kept at " +
+                                           move.state.folder());
+            return false;
+        }
+        keeping = true;
+        context.Log(LogLevelInfo, L"[MoveRegistry] Keeping the rollback state of an earlier run: " +
+                                      move.state.folder());
+        return true;
+    }
+    signal = RollbackSignal();
+    signal.object = move.state.object();
+    signal.change = kMoved;
+    signal.before = now;
+    return WriteRegistryState(context, L"[MoveRegistry] ", move.state, signal);
+}
+
+// Records what the move left, or drops a state of its own that protects
+// nothing because nothing changed.
+void keepAfter(IActionContext& context, HKEY key, const MoveState& move, RollbackSignal& signal, bool keeping)
+{
+    const LONG rc = ReadNamedValues(key, move.names, signal.after);
+    if (rc != ERROR_SUCCESS) {
+        context.Log(LogLevelError, L"[MoveRegistry] Couldn't read back what the move left " + errorText(rc) +
+                                       L"; its rollback will not act on " + move.state.folder());
+        return;
+    }
+    if (!keeping && signal.after == signal.before)
+        DiscardRegistryState(context, L"[MoveRegistry] ", move.state);
+    else
+        WriteRegistryState(context, L"[MoveRegistry] ", move.state, signal);
+}
+
 bool knownType(const CString& type)
 {
     return type.CompareNoCase(L"D") == 0 || type.CompareNoCase(L"E") == 0 || type.CompareNoCase(L"M") == 0 ||
@@ -144,18 +229,71 @@ VERRAND_ACTION(MoveRegistry)
         return ActionDone;
     }
 
+    const std::wstring stateFolder = *context->GetArg(FileArgumentNames::InvocationDataDir);
+    if (!AcceptStateFolder(*context, stateFolder, false))
+        return ActionFailed;
     CInstallRegistry reg;
-    const REGSAM access = KEY_ALL_ACCESS | (IsYesWord(wow64.str()) ? KEY_WOW64_64KEY : 0);
-    if (!reg.OpenKey(hive, access)) {
+    const REGSAM view = IsYesWord(wow64.str()) ? KEY_WOW64_64KEY : 0;
+    if (!reg.OpenKey(hive, KEY_ALL_ACCESS | view)) {
         logWithError(*context, LogLevelError, L"[MoveRegistry] reg.OpenKey fails (%d)", GetLastError());
         return ActionDone;
     }
+    const MoveState move = moveState(stateFolder, hive, source, target, view);
+    RollbackSignal signal;
+    bool keeping = false;
+    if (!stateFolder.empty() && !keepBefore(*context, reg.GetHKEY(), move, signal, keeping))
+        return ActionFailed;
     reg.DeleteValue(target);
-    if (!copyValue(*context, reg, type, source, target))
+    if (copyValue(*context, reg, type, source, target)) {
+        if (reg.DeleteValue(source))
+            context->Log(LogLevelInfo, prefix + L"DONE");
+        else
+            logWithError(*context, LogLevelError, L"[MoveRegistry] reg.DeleteValue fails (%d)", GetLastError());
+    }
+    if (!stateFolder.empty())
+        keepAfter(*context, reg.GetHKEY(), move, signal, keeping);
+    return ActionDone;
+}
+
+VERRAND_ACTION(RollbackMoveRegistry)
+{
+    const CString hive = GetCStringArg(context, CommandArgumentNames::RegistryHive);
+    const CString source = GetCStringArg(context, CommandArgumentNames::RegistryKeySrc);
+    const CString target = GetCStringArg(context, CommandArgumentNames::RegistryKeyTgt);
+    const CString wow64 = GetCStringArg(context, CommandArgumentNames::RegistryWOW64);
+    const std::wstring stateFolder = *context->GetArg(FileArgumentNames::InvocationDataDir);
+    const std::wstring prefix = L"[RollbackMoveRegistry] ";
+    if (!AcceptStateFolder(*context, stateFolder, true))
+        return ActionFailed;
+    const REGSAM view = IsYesWord(wow64.str()) ? KEY_WOW64_64KEY : 0;
+    const MoveState move = moveState(stateFolder, hive, source, target, view);
+    RollbackSignal signal;
+    if (hive.IsEmpty() || source.IsEmpty() || target.IsEmpty() || !move.state.read(signal) ||
+        signal.change != kMoved || signal.before.size() != 2) {
+        context->Log(LogLevelInfo, L"Nothing to rollback");
         return ActionDone;
-    if (reg.DeleteValue(source))
-        context->Log(LogLevelInfo, prefix + L"DONE");
-    else
-        logWithError(*context, LogLevelError, L"[MoveRegistry] reg.DeleteValue fails (%d)", GetLastError());
+    }
+    MachineMutexLock lock(RegistryEditMutexName);
+    if (!lock.held()) {
+        context->Log(LogLevelError, prefix + L"Couldn't lock the registry " + errorText(lock.error()));
+        return ActionFailed;
+    }
+    // A key that went away took what the move left with it.
+    CInstallRegistry reg;
+    if (!reg.OpenKey(hive, KEY_ALL_ACCESS | view) || !ValuesAre(reg.GetHKEY(), signal.after)) {
+        context->Log(LogLevelError, prefix + L"Leaving " + source.str() + L" and " + target.str() + L" of " +
+                                        hive.str() + L" as they are: they are no longer what MoveRegistry left, "
+                                                     L"and the rollback state stays at " + move.state.folder());
+        return ActionFailed;
+    }
+    // The source first: its data is never in neither place.
+    const LONG rc = WriteValues(reg.GetHKEY(), signal.before);
+    if (rc != ERROR_SUCCESS) {
+        context->Log(LogLevelError, prefix + L"Couldn't put back " + source.str() + L" and " + target.str() + L" " +
+                                        errorText(rc) + L"; the rollback state stays at " + move.state.folder());
+        return ActionFailed;
+    }
+    context->Log(LogLevelInfo, prefix + L"Put back " + source.str() + L" and " + target.str() + L" of " + hive.str());
+    DiscardRegistryState(*context, prefix, move.state);
     return ActionDone;
 }

@@ -16,6 +16,8 @@
 // Nothing is written through a link at the named place: a link there is
 // moved or replaced itself. A new file is written under a temporary name
 // beside its destination and moved into place once complete.
+#include <algorithm>
+
 #include <Poco/Exception.h>
 
 #include "core/Action.h"
@@ -294,6 +296,10 @@ public:
                                                        m_setAside, ignored));
             putBack = false;
         }
+        // A retried copy that failed leaves the earlier run's file, and its
+        // state must know it again.
+        if (m_restoreEarlier)
+            m_state.write(m_earlier, ignored);
         // A copy that failed leaves nothing behind but what was there.
         if (m_ownState && putBack) {
             removeMadeFolders(0, m_madeFolders);
@@ -305,20 +311,31 @@ public:
     {
         RollbackSignal signal;
         DWORD error = 0;
-        const bool earlier = m_state.read(signal);
-        if (earlier) {
-            // A second run keeps the first one's backup: that is what the
-            // user had before either.
-            if (exists(m_destination) && !isPlainFile(m_destination))
+        bool earlier = m_state.read(signal);
+        const RollbackSignal earlierSignal = signal;
+        if (earlier && !keepsEarlierState(signal)) {
+            // The earlier run kept what the user had, and the file now at
+            // the destination is neither its copy nor nothing: replacing it
+            // would lose it, and the earlier state could not give it back.
+            if (exists(m_state.kept(kReplacedCopy)))
                 return fail(m_context, L"Refusing to replace " + m_destination +
                                            L": it is no longer the file an earlier run copied, and the rollback "
                                            L"state of that run is kept at " + m_state.folder());
+            // The earlier run never reached the destination: its state holds
+            // nothing of the user's, and this run starts its own.
+            m_earlierFolders = signal.madeFolders;
+            earlier = false;
+        }
+        if (earlier) {
+            // A second run keeps the first one's backup: that is what the
+            // user had before either.
             m_context.Log(LogLevelInfo, L"Keeping the rollback state of an earlier run: " + m_state.folder());
         } else {
             dropEarlierState(m_context, m_state);
+            signal = RollbackSignal();
             signal.object = m_state.object();
             signal.change = exists(m_destination) ? kReplaced : kCreated;
-            signal.madeFolders = missing;
+            signal.madeFolders = outermostFirst(m_earlierFolders, missing);
             m_context.Log(LogLevelInfo, L"Writing rollback signal: " + m_state.signalPath());
             m_ownState = true;
             if (!m_state.write(signal, error))
@@ -332,6 +349,17 @@ public:
         m_temporary = unusedSibling(m_destination, L".new");
         if (!CopyFileW(ExtendedLengthPath(m_source).c_str(), ExtendedLengthPath(m_temporary).c_str(), TRUE))
             return fail(m_context, withError(L"Couldn't copy " + m_source + L" to " + m_temporary, GetLastError()));
+        // The copy keeps its identity when it moves into place: the twin
+        // knows it by that and by its bytes.
+        if (!ReadFileMark(m_temporary, signal.left, error))
+            return fail(m_context, withError(L"Couldn't read back the copy " + m_temporary, error));
+        signal.leftFile = true;
+        if (earlier) {
+            m_earlier = earlierSignal;
+            m_restoreEarlier = true;
+        }
+        if (!m_state.write(signal, error))
+            return fail(m_context, withError(L"Couldn't write the rollback signal " + m_state.signalPath(), error));
 
         // What stands at the destination goes into the state whole (a link
         // as the link, a file with its security and attributes); a file on
@@ -353,16 +381,47 @@ public:
         m_temporary.clear();
         m_setAside.clear();
         m_ownState = false;
+        m_restoreEarlier = false;
         return ActionDone;
     }
 
 private:
+    // An earlier run's state stays when the destination is still what that
+    // run left there, or nothing at all.
+    bool keepsEarlierState(const RollbackSignal& signal) const
+    {
+        if (!exists(m_destination))
+            return true;
+        return signal.leftFile && IsMarkedFile(m_destination, signal.left);
+    }
+
+    // Folders made by this run and by an earlier one whose state it takes
+    // over: all of them hold the destination, so the shorter path is the
+    // outer one.
+    static std::vector<std::wstring> outermostFirst(std::vector<std::wstring> folders,
+                                                    const std::vector<std::wstring>& more)
+    {
+        for (const std::wstring& folder : more) {
+            bool known = false;
+            for (const std::wstring& have : folders)
+                known = known || SamePath(have, folder);
+            if (!known)
+                folders.push_back(folder);
+        }
+        std::stable_sort(folders.begin(), folders.end(),
+                         [](const std::wstring& a, const std::wstring& b) { return a.size() < b.size(); });
+        return folders;
+    }
+
     IActionContext& m_context;
     const RollbackState& m_state;
     const std::wstring m_source;
     const std::wstring m_destination;
     bool m_ownState;
     std::vector<std::wstring> m_madeFolders;
+    std::vector<std::wstring> m_earlierFolders;
+    RollbackSignal m_earlier;
+    bool m_restoreEarlier = false;
     std::wstring m_temporary;
     std::wstring m_setAside;
 };
@@ -422,6 +481,18 @@ VERRAND_ACTION(RollbackCopyUserConfigFile)
         return ActionDone;
     }
     const std::wstring replaced = state.kept(kReplacedCopy);
+    if (!signal.leftFile) {
+        // The copy never came to the destination: whatever stands there is
+        // not the action's to undo.
+        context->Log(LogLevelInfo, L"Nothing to rollback");
+        removeMadeFolders(context.get(), signal.madeFolders);
+        discardState(*context, state);
+        return ActionDone;
+    }
+    if (exists(destination) && !IsMarkedFile(destination, signal.left))
+        return fail(*context, L"Leaving " + destination +
+                                  L" as it is: it is no longer the file CopyUserConfigFile put there, and the "
+                                  L"rollback state stays at " + state.folder());
     if (signal.change == kReplaced) {
         // Without the kept object the copy never reached the destination.
         if (exists(replaced)) {
@@ -531,6 +602,7 @@ VERRAND_ACTION(RollbackRemoveUserConfigFile)
         return ActionFailed;
 
     const std::wstring target = JoinPath(dirName, fileName);
+    const std::wstring both = FileArgumentNames::DirName + L" and " + FileArgumentNames::FileName;
     const RollbackState state(invocationDir, kRemoveState, target);
     const std::wstring backup = state.kept(kRollbackCopy);
     RollbackSignal signal;
@@ -543,6 +615,14 @@ VERRAND_ACTION(RollbackRemoveUserConfigFile)
         context->Log(LogLevelInfo, L"Nothing to rollback");
         discardState(*context, state);
         return ActionDone;
+    }
+    // The removal left nothing at the target: what stands there now is
+    // someone else's, and stays.
+    if (exists(target)) {
+        if (!acceptLink(*context, both, target))
+            return ActionFailed;
+        return fail(*context, L"Leaving " + target + L" as it is: it was put there after RemoveUserConfigFile "
+                                                     L"removed the file, and the backup stays at " + backup);
     }
     // The backup stays until the restore is complete.
     context->Log(LogLevelInfo, L"Rollback copying " + backup + L" to " + target);

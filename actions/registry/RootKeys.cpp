@@ -49,3 +49,12 @@ bool ShortOrLongRootKey(const std::wstring& name, HKEY& root)
 {
     return lookUp(kShortAndLongRoots, name, root);
 }
+
+std::wstring RootKeyName(HKEY root)
+{
+    for (const RootEntry& entry : kLongRoots) {
+        if (entry.key == root)
+            return entry.name;
+    }
+    return std::wstring();
+}

@@ -12,3 +12,7 @@ bool LongRootKey(const std::wstring& name, HKEY& root);
 // four roots, matched exactly. HKMU is not among them: what it stands for
 // depends on the caller's per-user choice.
 bool ShortOrLongRootKey(const std::wstring& name, HKEY& root);
+
+// The long name of a predefined root (HKEY_CURRENT_USER for the current
+// user's key), or an empty text for any other key.
+std::wstring RootKeyName(HKEY root);
