@@ -275,12 +275,20 @@ VERRAND_ACTION(RollbackMoveRegistry)
     }
     MachineMutexLock lock(RegistryEditMutexName);
     if (!lock.held()) {
-        context->Log(LogLevelError, prefix + L"Couldn't lock the registry " + errorText(lock.error()));
+        context->Log(LogLevelError, prefix + L"Couldn't lock the registry" + ErrorSuffix(lock.error()));
         return ActionFailed;
     }
-    // A key that went away took what the move left with it.
     CInstallRegistry reg;
-    if (!reg.OpenKey(hive, KEY_ALL_ACCESS | view) || !ValuesAre(reg.GetHKEY(), signal.after)) {
+    if (!reg.OpenKey(hive, KEY_ALL_ACCESS | view)) {
+        const DWORD error = GetLastError();
+        // A key that went away took what the move left with it.
+        if (error != ERROR_FILE_NOT_FOUND) {
+            context->Log(LogLevelError, prefix + L"Couldn't open " + hive.str() + ErrorSuffix(error) +
+                                            L"; the rollback state stays at " + move.state.folder());
+            return ActionFailed;
+        }
+    }
+    if (!reg.GetHKEY() || !ValuesAre(reg.GetHKEY(), signal.after)) {
         context->Log(LogLevelError, prefix + L"Leaving " + source.str() + L" and " + target.str() + L" of " +
                                         hive.str() + L" as they are: they are no longer what MoveRegistry left, "
                                                      L"and the rollback state stays at " + move.state.folder());
@@ -289,8 +297,8 @@ VERRAND_ACTION(RollbackMoveRegistry)
     // The source first: its data is never in neither place.
     const LONG rc = WriteValues(reg.GetHKEY(), signal.before);
     if (rc != ERROR_SUCCESS) {
-        context->Log(LogLevelError, prefix + L"Couldn't put back " + source.str() + L" and " + target.str() + L" " +
-                                        errorText(rc) + L"; the rollback state stays at " + move.state.folder());
+        context->Log(LogLevelError, prefix + L"Couldn't put back " + source.str() + L" and " + target.str() +
+                                        ErrorSuffix(rc) + L"; the rollback state stays at " + move.state.folder());
         return ActionFailed;
     }
     context->Log(LogLevelInfo, prefix + L"Put back " + source.str() + L" and " + target.str() + L" of " + hive.str());

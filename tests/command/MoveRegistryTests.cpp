@@ -1,4 +1,6 @@
-// MoveRegistry against the real registry, in both WOW64 views.
+// MoveRegistry and its twin against the real registry, in both WOW64 views.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "support/ActionLibrary.h"
@@ -32,7 +34,16 @@ protected:
         context = RecordingContext::Create({ { L"RegistryHive", hive }, { L"RegistryKeySrc", source },
                                              { L"RegistryKeyTgt", target }, { L"RegistryType", type },
                                              { L"RegistryWOW64", wow64 } });
-        return CallAction("MoveRegistry", context);
+        if (!stateFolder.empty())
+            context->properties[L"$action.invocationdata.dir"] = stateFolder;
+        return CallAction(twin ? "RollbackMoveRegistry" : "MoveRegistry", context);
+    }
+    int rollback(const std::wstring& type, const std::wstring& wow64 = L"")
+    {
+        twin = true;
+        const int status = move(type, L"Old", L"New", wow64);
+        twin = false;
+        return status;
     }
 
     Texts echo(const std::wstring& type, const std::wstring& source = L"Old", const std::wstring& target = L"New",
@@ -76,6 +87,8 @@ protected:
     }
 
     RecordingContextPtr context;
+    std::wstring stateFolder;
+    bool twin = false;
 };
 }
 
@@ -242,4 +255,116 @@ TEST_F(MoveRegistryTest, KeyThatCannotBeOpenedIsAnError)
     ASSERT_EQ(6u, context->lines.size());
     EXPECT_EQ(4, context->lines.back().level);
     EXPECT_EQ(L"[MoveRegistry] reg.OpenKey fails (2)", context->lines.back().text);
+}
+
+namespace {
+class MoveRegistryTwinTest : public MoveRegistryTest {
+protected:
+    MoveRegistryTwinTest() { stateFolder = dir.file(L"state"); }
+    ScopedTempDir dir;
+};
+
+const struct {
+    const wchar_t* wow64;
+    REGSAM view;
+    REGSAM other;
+} kViews[] = { { L"", KEY_WOW64_32KEY, KEY_WOW64_64KEY }, { L"yes", KEY_WOW64_64KEY, KEY_WOW64_32KEY } };
+}
+
+TEST_F(MoveRegistryTwinTest, SourceAndTargetComeBackExactlyInTheirView)
+{
+    const RegistryValue absent;
+    const struct {
+        const wchar_t* letter;
+        RegistryValue source;
+        RegistryValue target;
+    } rows[] = {
+        // A move onto a binary value: the rollback gives the binary data back.
+        { L"S", RawValue(L"", REG_SZ, std::string("n\0e\0w\0\0\0", 8)),
+          RawValue(L"", REG_BINARY, std::string("\0\xff\0\x01", 4)) },
+        // "S" turns an expandable source into a plain string; it comes back
+        // expandable.
+        { L"S", RawValue(L"", REG_EXPAND_SZ, std::string("%\0P\0%\0\0\0", 8)), absent },
+        { L"D", RawValue(L"", REG_DWORD, std::string("\x01\0\0\0", 4)),
+          RawValue(L"", REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)) },
+        { L"M", RawValue(L"", REG_MULTI_SZ, std::string("a\0\0\0b\0\0\0\0\0", 10)),
+          RawValue(L"", REG_NONE, std::string("\0", 1)) },
+        // A missing source: the move only deletes the target.
+        { L"E", absent, RawValue(L"", REG_MULTI_SZ, std::string("x\0\0\0\0\0", 6)) },
+        // A source of another type stays, the target goes.
+        { L"D", RawValue(L"", REG_SZ, std::string("t\0\0\0", 4)), RawValue(L"", REG_DWORD, std::string(4, '\0')) },
+    };
+    for (const auto& view : kViews) {
+        for (const auto& row : rows) {
+            RegistryValue source = row.source, target = row.target;
+            source.name = L"Old";
+            target.name = L"New";
+            for (REGSAM each : { view.view, view.other }) {
+                RegSetRaw(HKEY_LOCAL_MACHINE, kKey, source, each);
+                RegSetRaw(HKEY_LOCAL_MACHINE, kKey, target, each);
+                RegSetText(HKEY_LOCAL_MACHINE, kKey, L"Other", L"stays", each);
+            }
+            const std::map<std::wstring, std::string> before = RegKeyContent(HKEY_LOCAL_MACHINE, kKey, view.view);
+            const std::map<std::wstring, std::string> other = RegKeyContent(HKEY_LOCAL_MACHINE, kKey, view.other);
+            EXPECT_EQ(0, move(row.letter, L"Old", L"New", view.wow64));
+            EXPECT_NE(before, RegKeyContent(HKEY_LOCAL_MACHINE, kKey, view.view)) << Narrow(row.letter);
+            EXPECT_EQ(0, rollback(row.letter, view.wow64)) << Narrow(row.letter);
+            EXPECT_TRUE(context->Texts(4).empty()) << Narrow(row.letter);
+            EXPECT_EQ(before, RegKeyContent(HKEY_LOCAL_MACHINE, kKey, view.view)) << Narrow(row.letter);
+            EXPECT_EQ(other, RegKeyContent(HKEY_LOCAL_MACHINE, kKey, view.other)) << Narrow(row.letter);
+            EXPECT_TRUE(TreeContent(stateFolder).empty()) << Narrow(row.letter);
+            clean();
+        }
+    }
+}
+
+TEST_F(MoveRegistryTwinTest, RetriedMoveKeepsTheFirstState)
+{
+    RegSetRaw(HKEY_LOCAL_MACHINE, kKey, RawValue(L"Old", REG_SZ, std::string("s\0\0\0", 4)), KEY_WOW64_32KEY);
+    RegSetRaw(HKEY_LOCAL_MACHINE, kKey, RawValue(L"New", REG_BINARY, std::string("\0\x01", 2)), KEY_WOW64_32KEY);
+    const std::map<std::wstring, std::string> before = RegKeyContent(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY);
+    EXPECT_EQ(0, move(L"S"));
+    // The second run finds no source and deletes the moved value.
+    EXPECT_EQ(0, move(L"S"));
+    const std::wstring keeping = L"[MoveRegistry] Keeping the rollback state of an earlier run: ";
+    EXPECT_EQ(1, std::count_if(context->lines.begin(), context->lines.end(),
+                               [&](const LogLine& line) { return line.text.compare(0, keeping.size(), keeping) == 0; }));
+    EXPECT_FALSE(exists(L"New"));
+    EXPECT_EQ(0, rollback(L"S"));
+    EXPECT_EQ(before, RegKeyContent(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY));
+    EXPECT_EQ(0, rollback(L"S"));
+    EXPECT_EQ(L"Nothing to rollback", context->lines.back().text);
+
+    // Nothing there to move: the move changes nothing and keeps no state.
+    clean();
+    EXPECT_EQ(0, move(L"S"));
+    EXPECT_TRUE(TreeContent(stateFolder).empty());
+}
+
+TEST_F(MoveRegistryTwinTest, ValuesChangedSinceAreLeftAloneWithTheState)
+{
+    RegSetRaw(HKEY_LOCAL_MACHINE, kKey, RawValue(L"Old", REG_SZ, std::string("s\0\0\0", 4)), KEY_WOW64_32KEY);
+    RegSetRaw(HKEY_LOCAL_MACHINE, kKey, RawValue(L"New", REG_BINARY, std::string("\0\x01", 2)), KEY_WOW64_32KEY);
+    const std::map<std::wstring, std::string> before = RegKeyContent(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY);
+    EXPECT_EQ(0, move(L"S"));
+    RegSetText(HKEY_LOCAL_MACHINE, kKey, L"New", L"written since", KEY_WOW64_32KEY);
+    const std::map<std::wstring, std::string> state = TreeContent(stateFolder);
+
+    EXPECT_EQ(1, rollback(L"S"));
+    ASSERT_EQ(1u, context->Texts(4).size());
+    EXPECT_EQ(0u, context->Texts(4)[0].find(L"[RollbackMoveRegistry] Leaving Old and New of "));
+    // A retried move would replace the value written since: refused too.
+    RegSetText(HKEY_LOCAL_MACHINE, kKey, L"Old", L"again", KEY_WOW64_32KEY);
+    const std::map<std::wstring, std::string> again = RegKeyContent(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY);
+    EXPECT_EQ(1, move(L"S"));
+    ASSERT_EQ(1u, context->Texts(4).size());
+    EXPECT_EQ(0u, context->Texts(4)[0].find(L"[MoveRegistry] Refusing to move: "));
+    EXPECT_EQ(again, RegKeyContent(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY));
+    EXPECT_EQ(state, TreeContent(stateFolder));
+
+    // Back as the move left it, the twin puts back what was there.
+    RegSetRaw(HKEY_LOCAL_MACHINE, kKey, RegistryValue{ L"Old" }, KEY_WOW64_32KEY);
+    RegSetRaw(HKEY_LOCAL_MACHINE, kKey, RawValue(L"New", REG_SZ, std::string("s\0\0\0", 4)), KEY_WOW64_32KEY);
+    EXPECT_EQ(0, rollback(L"S"));
+    EXPECT_EQ(before, RegKeyContent(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY));
 }

@@ -1,5 +1,10 @@
-// MoveRegistry through the real export on keys that cannot be written: the
-// value stays where it was, and so does whatever had the target name.
+// The registry actions through the real export where the registry or the
+// state folder does not play along: MoveRegistry on keys that cannot be
+// written keeps the value where it was, and so does whatever had the target
+// name; an action whose state cannot be written touches nothing; a twin
+// that cannot write keeps its state.
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
@@ -133,4 +138,97 @@ TEST_F(RegistryFaultTest, TargetThatCannotBeWrittenLeavesTheSourceInPlace)
     EXPECT_EQ(4, context->lines.back().level);
     EXPECT_FALSE(context->HasLine(L"[MoveRegistry] DONE"));
     EXPECT_EQ(L"C:\\Data", value(L"Setting", KEY_WOW64_32KEY));
+}
+
+namespace {
+const wchar_t* const kUserKey = L"Software\\VerrandFaultsTwins";
+
+// The registry actions that keep state, each with arguments that would
+// change the value "Setting" of the user's key.
+struct KeepingAction {
+    const char* action;
+    const char* twin;
+    RecordingContext::Values arguments;
+};
+
+std::vector<KeepingAction> keepingActions()
+{
+    const std::wstring path = std::wstring(L"HKCU\\") + kUserKey;
+    return {
+        { "DeleteRegistryKey", "RollbackDeleteRegistryKey",
+          { { L"Root", L"HKEY_CURRENT_USER" }, { L"Path", kUserKey }, { L"Value", L"Setting" } } },
+        { "MoveRegistry", "RollbackMoveRegistry",
+          { { L"RegistryHive", L"HKEY_CURRENT_USER\\" + std::wstring(kUserKey) },
+            { L"RegistryKeySrc", L"Setting" },
+            { L"RegistryKeyTgt", L"Moved" },
+            { L"RegistryType", L"S" } } },
+        { "CreateUserConfigRegistryKey", "RollbackCreateUserConfigRegistryKey",
+          { { L"RegistryPath", path },
+            { L"RegistryValueName", L"Setting" },
+            { L"RegistryValueData", L"new" },
+            { L"RegistryType", L"string" } } },
+        { "RemoveUserConfigRegistryKey", "RollbackRemoveUserConfigRegistryKey",
+          { { L"$du$action", L"uninstall" }, { L"RegistryPath", path }, { L"RegistryValueName", L"Setting" } } },
+    };
+}
+
+class RegistryStateFaultTest : public ::testing::Test {
+protected:
+    void SetUp() { clean(); }
+    void TearDown() { clean(); }
+    void clean() { RegRemoveTree(HKEY_CURRENT_USER, kUserKey, KEY_WOW64_64KEY); }
+
+    int run(const char* action, const RecordingContext::Values& arguments, const std::wstring& folder)
+    {
+        context = RecordingContext::Create(arguments);
+        context->properties[L"$action.invocationdata.dir"] = folder;
+        return CallAction(action, context);
+    }
+
+    ScopedTempDir dir;
+    RecordingContextPtr context;
+};
+}
+
+TEST_F(RegistryStateFaultTest, StateThatCannotBeWrittenStopsTheActionBeforeItTouchesAnything)
+{
+    // The folder lies below a file: no state can be written there.
+    WriteBytes(dir.file(L"file"), "x");
+    const std::wstring folder = dir.file(L"file\\state");
+    for (const KeepingAction& row : keepingActions()) {
+        RegSetText(HKEY_CURRENT_USER, kUserKey, L"Setting", L"user's", KEY_WOW64_64KEY);
+        const std::map<std::wstring, std::string> before = RegKeyContent(HKEY_CURRENT_USER, kUserKey, KEY_WOW64_64KEY);
+        EXPECT_EQ(1, run(row.action, row.arguments, folder)) << row.action;
+        ASSERT_EQ(1u, context->Texts(4).size()) << row.action;
+        EXPECT_NE(std::wstring::npos, context->Texts(4)[0].find(L"Couldn't write the rollback state ")) << row.action;
+        EXPECT_EQ(before, RegKeyContent(HKEY_CURRENT_USER, kUserKey, KEY_WOW64_64KEY)) << row.action;
+        clean();
+    }
+}
+
+TEST_F(RegistryStateFaultTest, TwinThatCannotWriteKeepsItsStateForALaterRun)
+{
+    for (const KeepingAction& row : keepingActions()) {
+        const std::wstring folder = dir.file(std::wstring(row.action, row.action + strlen(row.action)));
+        RegSetText(HKEY_CURRENT_USER, kUserKey, L"Setting", L"user's", KEY_WOW64_64KEY);
+        const std::map<std::wstring, std::string> before = RegKeyContent(HKEY_CURRENT_USER, kUserKey, KEY_WOW64_64KEY);
+        EXPECT_EQ(0, run(row.action, row.arguments, folder)) << row.action;
+        ASSERT_NE(before, RegKeyContent(HKEY_CURRENT_USER, kUserKey, KEY_WOW64_64KEY)) << row.action;
+        // The removal took the key with its last value: it is made again to
+        // be denied.
+        RegSetRaw(HKEY_CURRENT_USER, kUserKey, RegistryValue(), KEY_WOW64_64KEY);
+        const std::map<std::wstring, std::string> state = TreeContent(folder);
+        {
+            WriteDeniedKey denied(HKEY_CURRENT_USER, kUserKey, KEY_WOW64_64KEY);
+            EXPECT_EQ(1, run(row.twin, row.arguments, folder)) << row.twin;
+            ASSERT_EQ(1u, context->Texts(4).size()) << row.twin;
+            EXPECT_NE(std::wstring::npos, context->Texts(4)[0].find(L"(error 5); the rollback state stays at "))
+                << Narrow(context->Texts(4)[0]);
+            EXPECT_EQ(state, TreeContent(folder)) << row.twin;
+        }
+        EXPECT_EQ(0, run(row.twin, row.arguments, folder)) << row.twin;
+        EXPECT_EQ(before, RegKeyContent(HKEY_CURRENT_USER, kUserKey, KEY_WOW64_64KEY)) << row.twin;
+        EXPECT_TRUE(TreeContent(folder).empty()) << row.twin;
+        clean();
+    }
 }

@@ -31,7 +31,7 @@ protected:
         context = RecordingContext::Create();
         context->properties[L"$du$action"] = duAction;
         context->properties[L"$du.dir"] = duDir;
-        context->properties[L"$action.invocationdata.dir"] = invocation;
+        context->properties[L"$action.invocationdata.dir"] = runFolder.empty() ? invocation : runFolder;
         return context;
     }
 
@@ -88,6 +88,8 @@ protected:
     const RollbackState removeState;
     const std::wstring signal;
     const std::wstring backup;
+    // The invocation-data folder of the next call; empty: the fixture's.
+    std::wstring runFolder;
     RecordingContextPtr context;
 };
 }
@@ -437,7 +439,8 @@ TEST_F(UserConfigFileTest, RestoreRecreatesMissingFoldersAndKeepsTheBackupUntilI
 
 TEST_F(UserConfigFileTest, RestoreAndCopyPutExactlyWhatWasNamedAtTheTarget)
 {
-    // A folder comes back as it was, replacing what stands there meanwhile.
+    // A folder comes back as it was. What was put at its place meanwhile is
+    // not the removal's to replace: it stays until it is gone.
     makeDestination("x");
     const std::wstring tree = destDir + L"\\profiles";
     CreateDirectoryW(tree.c_str(), 0);
@@ -445,6 +448,10 @@ TEST_F(UserConfigFileTest, RestoreAndCopyPutExactlyWhatWasNamedAtTheTarget)
     EXPECT_EQ(0, remove(L"uninstall", L"profiles"));
     CreateDirectoryW(tree.c_str(), 0);
     WriteBytes(tree + L"\\new.cfg", "new");
+    EXPECT_EQ(1, rollbackRemove(L"profiles"));
+    const std::map<std::wstring, std::string> since = { { L"new.cfg", "new" } };
+    EXPECT_EQ(since, TreeContent(tree));
+    RemoveTree(tree);
     EXPECT_EQ(0, rollbackRemove(L"profiles"));
     const std::map<std::wstring, std::string> restored = { { L"a.cfg", "a" } };
     EXPECT_EQ(restored, TreeContent(tree));
@@ -475,4 +482,92 @@ TEST_F(UserConfigFileTest, RollbackOfACopyGivesTheReplacedFileBack)
     EXPECT_EQ(0, copy(L"install"));
     EXPECT_EQ(0, rollbackCopy());
     EXPECT_FALSE(PathExists(destination));
+}
+
+TEST_F(UserConfigFileTest, TwoRunsOfOnePlanNeverLoseTheUsersFile)
+{
+    // Two runs at once, each with its own folder: the second one's backup
+    // is the first one's default copy. Whichever twin comes first, each
+    // acts only on the file its own copy left, and the user's file is on
+    // the disk all along and back in place at the end.
+    const std::wstring first = dir.file(L"run-1"), second = dir.file(L"run-2");
+    const RollbackState firstState(first, L"copy", destination);
+    const struct {
+        std::vector<std::wstring> twins;  // in the order they run
+        std::vector<int> statuses;
+    } orders[] = { { { first, second, first }, { 1, 0, 0 } }, { { second, first }, { 0, 0 } } };
+    for (const auto& order : orders) {
+        RemoveTree(first);
+        RemoveTree(second);
+        makeDestination("user's own\r\n");
+        runFolder = first;
+        EXPECT_EQ(0, copy(L"install"));
+        runFolder = second;
+        EXPECT_EQ(0, copy(L"install"));
+        for (std::size_t i = 0; i < order.twins.size(); ++i) {
+            runFolder = order.twins[i];
+            EXPECT_EQ(order.statuses[i], rollbackCopy()) << i;
+            const bool inPlace = ReadBytes(destination) == "user's own\r\n";
+            EXPECT_TRUE(inPlace || ReadBytes(firstState.kept(L"ReplacedUserConfig")) == "user's own\r\n") << i;
+            if (order.statuses[i] == 1) {
+                ASSERT_EQ(1u, context->Texts(4).size());
+                EXPECT_EQ(L"Leaving " + destination +
+                              L" as it is: it is no longer the file CopyUserConfigFile put there, and the rollback "
+                              L"state stays at " + firstState.folder(),
+                          context->Texts(4)[0]);
+            }
+        }
+        EXPECT_EQ("user's own\r\n", ReadBytes(destination));
+        EXPECT_TRUE(TreeContent(first).empty());
+        EXPECT_TRUE(TreeContent(second).empty());
+    }
+    runFolder.clear();
+}
+
+TEST_F(UserConfigFileTest, FileChangedSinceTheCopyIsLeftAloneAndARetryKeepsTheUsersFile)
+{
+    makeDestination("user's own\r\n");
+    EXPECT_EQ(0, copy(L"install"));
+    // The user edits the copy: the twin would replace the edit.
+    WriteBytes(destination, "edited\r\n");
+    EXPECT_EQ(1, rollbackCopy());
+    EXPECT_EQ("edited\r\n", ReadBytes(destination));
+    // A retried copy would lose the edit, and its state could not give it
+    // back: refused too.
+    EXPECT_EQ(1, copy(L"install"));
+    EXPECT_EQ("edited\r\n", ReadBytes(destination));
+    EXPECT_EQ("user's own\r\n", ReadBytes(copyState.kept(L"ReplacedUserConfig")));
+
+    // Gone since: the user's file comes back, nothing is replaced.
+    RemoveTree(destination);
+    EXPECT_EQ(0, rollbackCopy());
+    EXPECT_EQ("user's own\r\n", ReadBytes(destination));
+
+    // A removal's twin leaves a file put at the place since, with the backup.
+    EXPECT_EQ(0, remove(L"uninstall"));
+    WriteBytes(destination, "new one\r\n");
+    EXPECT_EQ(1, rollbackRemove());
+    EXPECT_EQ("new one\r\n", ReadBytes(destination));
+    EXPECT_EQ("user's own\r\n", ReadBytes(backup));
+}
+
+TEST_F(UserConfigFileTest, CopyThatNeverReachedTheDestinationLeavesItToTheNextRun)
+{
+    // An earlier run stopped after writing its signal and before its copy
+    // was in place: the destination is still the user's. A retried copy
+    // keeps it as its own backup; the twin then gives it back.
+    makeDestination("user's own\r\n");
+    DWORD error = 0;
+    ASSERT_TRUE(copyState.write({ copyState.object(), L"replaced", {} }, error));
+    EXPECT_EQ(0, copy(L"install"));
+    EXPECT_EQ("default\r\n", ReadBytes(destination));
+    EXPECT_EQ(0, rollbackCopy());
+    EXPECT_EQ("user's own\r\n", ReadBytes(destination));
+
+    // Its twin alone touches nothing.
+    ASSERT_TRUE(copyState.write({ copyState.object(), L"replaced", {} }, error));
+    EXPECT_EQ(0, rollbackCopy());
+    EXPECT_EQ(lines(L"Nothing to rollback"), context->Texts());
+    EXPECT_EQ("user's own\r\n", ReadBytes(destination));
+    EXPECT_FALSE(PathExists(copyState.folder()));
 }

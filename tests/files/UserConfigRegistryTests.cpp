@@ -1,5 +1,5 @@
-// CreateUserConfigRegistryKey and RemoveUserConfigRegistryKey on the real
-// registry, looked at in the 64-bit view where they write.
+// CreateUserConfigRegistryKey and RemoveUserConfigRegistryKey and their
+// twins on the real registry, looked at in the 64-bit view where they write.
 #include <gtest/gtest.h>
 
 #include "actions/registry/UserConfigRegistry.h"
@@ -28,7 +28,7 @@ protected:
     int create(const std::wstring& path, const std::wstring& name, const std::wstring& data,
                const std::wstring& type = L"string", const std::wstring& perUser = L"")
     {
-        context = RecordingContext::Create();
+        context = newContext();
         context->arguments[L"RegistryPath"] = path;
         context->arguments[L"RegistryValueName"] = name;
         context->arguments[L"RegistryValueData"] = data;
@@ -40,12 +40,30 @@ protected:
     int remove(const std::wstring& path, const std::wstring& name, const std::wstring& perUser = L"",
                const std::wstring& duAction = L"uninstall")
     {
-        context = RecordingContext::Create();
+        context = newContext();
         context->properties[L"$du$action"] = duAction;
         context->arguments[L"RegistryPath"] = path;
         context->arguments[L"RegistryValueName"] = name;
         context->arguments[L"PerUser"] = perUser;
         return CallAction("RemoveUserConfigRegistryKey", context);
+    }
+
+    RecordingContextPtr newContext()
+    {
+        RecordingContextPtr made = RecordingContext::Create();
+        if (!stateFolder.empty())
+            made->properties[L"$action.invocationdata.dir"] = stateFolder;
+        return made;
+    }
+
+    // A twin, given the arguments of its action.
+    int rollback(const char* twin, const std::wstring& path, const std::wstring& name, const std::wstring& perUser = L"")
+    {
+        context = newContext();
+        context->arguments[L"RegistryPath"] = path;
+        context->arguments[L"RegistryValueName"] = name;
+        context->arguments[L"PerUser"] = perUser;
+        return CallAction(twin, context);
     }
 
     void expectOnlyLine(int level, const std::wstring& text)
@@ -56,6 +74,7 @@ protected:
     }
 
     RecordingContextPtr context;
+    std::wstring stateFolder;
 };
 }
 
@@ -252,4 +271,157 @@ TEST_F(UserConfigRegistryTest, MissingValueOrKeyFails)
     EXPECT_EQ(1, remove(std::wstring(L"HKMU\\") + kKey, L"Other", L"maybe"));
     expectOnlyLine(4, L"Unsupported PerUser value: maybe");
     EXPECT_TRUE(RegValueExists(HKEY_CURRENT_USER, kKey, L"Other", k64));
+}
+
+namespace {
+class UserConfigRegistryTwinTest : public UserConfigRegistryTest {
+protected:
+    UserConfigRegistryTwinTest() { stateFolder = dir.file(L"state"); }
+    std::map<std::wstring, std::string> content(HKEY root, const std::wstring& key = kKey)
+    {
+        return RegKeyContent(root, key, k64);
+    }
+    ScopedTempDir dir;
+};
+
+const struct {
+    HKEY root;
+    const wchar_t* path;  // with the root's name
+    const wchar_t* perUser;
+} kConfigRoots[] = { { HKEY_CURRENT_USER, L"HKMU\\Software\\VerrandUserConfigTest\\Config", L"yes" },
+                     { HKEY_LOCAL_MACHINE, L"HKLM\\Software\\VerrandUserConfigTest\\Config", L"" } };
+}
+
+TEST_F(UserConfigRegistryTwinTest, CreateTwinGivesBackWhatStoodThereInEveryType)
+{
+    for (const auto& root : kConfigRoots) {
+        // What the user had under the name the write takes: each type, and
+        // nothing at all.
+        std::vector<RegistryValue> befores = EveryRegistryType();
+        befores.push_back(RegistryValue());
+        for (RegistryValue before : befores) {
+            before.name = L"Theme";
+            RegSetText(root.root, kKey, L"Other", L"stays", k64);
+            RegSetRaw(root.root, kKey, before, k64);
+            const std::map<std::wstring, std::string> was = content(root.root);
+            EXPECT_EQ(0, create(root.path, L"Theme", L"dark", L"string", root.perUser));
+            EXPECT_EQ(L"dark", RegGetText(root.root, kKey, L"Theme", k64));
+            EXPECT_EQ(0, rollback("RollbackCreateUserConfigRegistryKey", root.path, L"Theme", root.perUser));
+            EXPECT_TRUE(context->Texts(4).empty()) << before.type;
+            EXPECT_EQ(was, content(root.root)) << before.type;
+            EXPECT_TRUE(TreeContent(stateFolder).empty()) << before.type;
+            clean();
+        }
+    }
+}
+
+TEST_F(UserConfigRegistryTwinTest, CreateTwinRemovesTheKeysTheWriteMadeWhileEmpty)
+{
+    EXPECT_EQ(0, create(std::wstring(L"HKCU\\") + kKey, L"Theme", L"dark"));
+    EXPECT_EQ(0, rollback("RollbackCreateUserConfigRegistryKey", std::wstring(L"HKCU\\") + kKey, L"Theme"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kParent, k64));
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"RollbackCreateUserConfigRegistryKey:: Gave back HKEY_CURRENT_USER\\" + std::wstring(kKey) +
+                      L" (value \"Theme\")",
+                  L"RollbackCreateUserConfigRegistryKey:: Removed the key the write created: HKEY_CURRENT_USER\\" +
+                      std::wstring(kKey),
+                  L"RollbackCreateUserConfigRegistryKey:: Removed the key the write created: HKEY_CURRENT_USER\\" +
+                      std::wstring(kParent) }),
+              context->Texts(2));
+
+    // A key that someone filled meanwhile stays, with what is in it.
+    EXPECT_EQ(0, create(std::wstring(L"HKCU\\") + kKey, L"Theme", L"dark"));
+    RegSetText(HKEY_CURRENT_USER, kParent, L"Mine", L"kept", k64);
+    EXPECT_EQ(0, rollback("RollbackCreateUserConfigRegistryKey", std::wstring(L"HKCU\\") + kKey, L"Theme"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kKey, k64));
+    EXPECT_EQ(L"kept", RegGetText(HKEY_CURRENT_USER, kParent, L"Mine", k64));
+}
+
+TEST_F(UserConfigRegistryTwinTest, RemoveTwinPutsBackTheValueAndItsKey)
+{
+    const std::wstring path = std::wstring(L"HKCU\\") + kKey;
+    // The last value goes with its key; one of several leaves the key.
+    for (bool alone : { true, false }) {
+        RegSetRaw(HKEY_CURRENT_USER, kKey, RawValue(L"Theme", REG_EXPAND_SZ, std::string("%\0x\0", 4)), k64);
+        if (!alone)
+            RegSetText(HKEY_CURRENT_USER, kKey, L"Other", L"stays", k64);
+        const std::map<std::wstring, std::string> was = content(HKEY_CURRENT_USER);
+        EXPECT_EQ(0, remove(path, L"Theme"));
+        EXPECT_EQ(alone, !RegKeyExists(HKEY_CURRENT_USER, kKey, k64));
+        EXPECT_EQ(0, rollback("RollbackRemoveUserConfigRegistryKey", path, L"Theme"));
+        EXPECT_EQ(was, content(HKEY_CURRENT_USER)) << alone;
+        EXPECT_TRUE(TreeContent(stateFolder).empty()) << alone;
+        clean();
+    }
+    // A retried removal finds the value gone, fails as it always did, and
+    // keeps the first run's state.
+    RegSetText(HKEY_CURRENT_USER, kKey, L"Theme", L"mine", k64);
+    EXPECT_EQ(0, remove(path, L"Theme"));
+    EXPECT_EQ(1, remove(path, L"Theme"));
+    EXPECT_EQ(0, rollback("RollbackRemoveUserConfigRegistryKey", path, L"Theme"));
+    EXPECT_EQ(L"mine", RegGetText(HKEY_CURRENT_USER, kKey, L"Theme", k64));
+}
+
+TEST_F(UserConfigRegistryTwinTest, TheUsersDwordSurvivesAFailedInstall)
+{
+    // The user had a number under the name; the install writes a string
+    // over it and fails later: the twin gives the number back, where the
+    // removal (the inexact pair) would have deleted it.
+    RegSetNumber(HKEY_CURRENT_USER, kKey, L"Level", 7, k64);
+    const std::wstring path = std::wstring(L"HKCU\\") + kKey;
+    EXPECT_EQ(0, create(path, L"Level", L"9"));
+    EXPECT_EQ(0, rollback("RollbackCreateUserConfigRegistryKey", path, L"Level"));
+    DWORD type = 0;
+    EXPECT_EQ(L"7", RegGetText(HKEY_CURRENT_USER, kKey, L"Level", k64, &type));
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+
+    // A retried write keeps the state of the first; the same value again
+    // changes nothing and keeps none.
+    EXPECT_EQ(0, create(path, L"Level", L"9"));
+    EXPECT_EQ(0, create(path, L"Level", L"9"));
+    EXPECT_EQ(0u, context->Texts(2).at(0).find(L"CreateUserConfigRegistryKey:: Keeping the rollback state"));
+    EXPECT_EQ(0, rollback("RollbackCreateUserConfigRegistryKey", path, L"Level"));
+    EXPECT_EQ(L"7", RegGetText(HKEY_CURRENT_USER, kKey, L"Level", k64));
+    RegSetText(HKEY_CURRENT_USER, kKey, L"Level", L"9", k64);
+    EXPECT_EQ(0, create(path, L"Level", L"9"));
+    EXPECT_TRUE(TreeContent(stateFolder).empty());
+    EXPECT_EQ(0, rollback("RollbackCreateUserConfigRegistryKey", path, L"Level"));
+    EXPECT_EQ((std::vector<std::wstring>{ L"Nothing to rollback" }), context->Texts());
+}
+
+TEST_F(UserConfigRegistryTwinTest, ValueChangedSinceIsLeftAloneWithTheState)
+{
+    const std::wstring path = std::wstring(L"HKCU\\") + kKey;
+    const struct {
+        const char* action;
+        const char* twin;
+        const wchar_t* refusal;  // how the twin's line begins
+    } rows[] = {
+        { "CreateUserConfigRegistryKey", "RollbackCreateUserConfigRegistryKey",
+          L"RollbackCreateUserConfigRegistryKey:: Leaving " },
+        { "RemoveUserConfigRegistryKey", "RollbackRemoveUserConfigRegistryKey",
+          L"RollbackRemoveUserConfigRegistryKey:: Leaving " },
+    };
+    for (const auto& row : rows) {
+        RegSetText(HKEY_CURRENT_USER, kKey, L"Theme", L"user's", k64);
+        if (std::string(row.action) == "CreateUserConfigRegistryKey")
+            EXPECT_EQ(0, create(path, L"Theme", L"dark"));
+        else
+            EXPECT_EQ(0, remove(path, L"Theme"));
+        RegSetText(HKEY_CURRENT_USER, kKey, L"Theme", L"written since", k64);
+        const std::map<std::wstring, std::string> state = TreeContent(stateFolder);
+
+        EXPECT_EQ(1, rollback(row.twin, path, L"Theme")) << row.twin;
+        ASSERT_EQ(1u, context->Texts(4).size()) << row.twin;
+        EXPECT_EQ(0u, context->Texts(4)[0].find(row.refusal)) << row.twin;
+        // A retried step would take what was written since: refused too.
+        const int retried = std::string(row.action) == "CreateUserConfigRegistryKey" ? create(path, L"Theme", L"dark")
+                                                                                       : remove(path, L"Theme");
+        EXPECT_EQ(1, retried) << row.action;
+        EXPECT_EQ(1u, context->Texts(4).size()) << row.action;
+        EXPECT_EQ(L"written since", RegGetText(HKEY_CURRENT_USER, kKey, L"Theme", k64)) << row.twin;
+        EXPECT_EQ(state, TreeContent(stateFolder)) << row.twin;
+        clean();
+        RemoveTree(stateFolder);
+    }
 }

@@ -219,6 +219,58 @@ void RegRemoveTree(HKEY root, const std::wstring& key, REGSAM view)
         RegDeleteKeyW(root, key.c_str());
 }
 
+void RegSetRaw(HKEY root, const std::wstring& key, const RegistryValue& value, REGSAM view)
+{
+    Key k;
+    check(RegCreateKeyExW(root, key.c_str(), 0, 0, 0, KEY_ALL_ACCESS | view, 0, &k.handle, 0), "RegCreateKeyExW");
+    check(WriteRegistryValue(k.handle, value), "WriteRegistryValue");
+}
+
+std::map<std::wstring, std::string> RegKeyContent(HKEY root, const std::wstring& key, REGSAM view)
+{
+    Key k;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &k.handle) != ERROR_SUCCESS)
+        return { { L"<no key>", "" } };
+    std::vector<RegistryValue> values;
+    check(ReadRegistryValues(k.handle, values), "ReadRegistryValues");
+    std::map<std::wstring, std::string> content;
+    for (const RegistryValue& value : values) {
+        std::string text = std::to_string(value.type) + " ";
+        for (unsigned char byte : value.data) {
+            text += "0123456789abcdef"[byte >> 4];
+            text += "0123456789abcdef"[byte & 15];
+        }
+        content[value.name] = text;
+    }
+    return content;
+}
+
+RegistryValue RawValue(const std::wstring& name, DWORD type, const std::string& data)
+{
+    RegistryValue value;
+    value.name = name;
+    value.present = true;
+    value.type = type;
+    value.data = data;
+    return value;
+}
+
+std::vector<RegistryValue> EveryRegistryType()
+{
+    return {
+        RawValue(L"text", REG_SZ, std::string("a\0b\0\0\0", 6)),
+        RawValue(L"expand", REG_EXPAND_SZ, std::string("%\0P\0%\0\0\0", 8)),
+        RawValue(L"multi", REG_MULTI_SZ, std::string("a\0\0\0\0\0b\0\0\0\0\0", 12)),
+        RawValue(L"binary", REG_BINARY, std::string("\0\x01\0\xff\n\0\0", 7)),
+        RawValue(L"dword", REG_DWORD, std::string("\x02\0\0\x80", 4)),
+        RawValue(L"qword", REG_QWORD, std::string("\x01\0\0\0\0\0\0\xff", 8)),
+        RawValue(L"none", REG_NONE, std::string("\0\0\x07", 3)),
+        RawValue(L"empty", REG_BINARY, std::string()),
+        RawValue(L"", REG_SZ, std::string("d\0", 2)),
+        RawValue(L"\u00c4 \u4e2d", REG_SZ, std::string("\xc4\0", 2)),
+    };
+}
+
 bool RunsUnderWow64()
 {
     BOOL wow64 = FALSE;

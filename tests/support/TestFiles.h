@@ -2,8 +2,11 @@
 // Small file-system and registry helpers for tests that check real effects.
 #include <map>
 #include <string>
+#include <vector>
 
 #include <windows.h>
+
+#include "core/RegistryValues.h"
 
 // A fresh empty folder under the temporary folder, removed with its content
 // when the object goes.
@@ -40,6 +43,16 @@ bool RegValueExists(HKEY root, const std::wstring& key, const std::wstring& name
 std::wstring RegGetText(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0,
                         DWORD* type = 0);
 void RegRemoveTree(HKEY root, const std::wstring& key, REGSAM view = 0);
+// Stores the value exactly (creating the key), or deletes it when absent.
+void RegSetRaw(HKEY root, const std::wstring& key, const RegistryValue& value, REGSAM view = 0);
+// Every value of the key, name to "<type> <bytes in hexadecimal>", so that
+// two contents compare exactly and print readably; a missing key gives the
+// one entry "<no key>".
+std::map<std::wstring, std::string> RegKeyContent(HKEY root, const std::wstring& key, REGSAM view = 0);
+// One value of each type the registry stores, each with data that only an
+// exact copy keeps: NULs inside, no terminator, empty entries, odd lengths.
+std::vector<RegistryValue> EveryRegistryType();
+RegistryValue RawValue(const std::wstring& name, DWORD type, const std::string& data);
 
 std::string Narrow(const std::wstring& text);
 
