@@ -74,6 +74,12 @@ LONG WriteRegistryValue(HKEY key, const RegistryValue& value)
         const LONG rc = RegDeleteValueW(key, value.name.c_str());
         return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
     }
-    return RegSetValueExW(key, value.name.c_str(), 0, value.type,
-                          reinterpret_cast<const BYTE*>(value.data.data()), static_cast<DWORD>(value.data.size()));
+    // The registry takes a NUL character right after a string's bytes as a
+    // terminator the caller forgot to count and stores it too: a guard that
+    // is no NUL keeps a string without a terminator as it was.
+    std::string bytes = value.data;
+    if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ)
+        bytes.append("\xff\xff", 2);
+    return RegSetValueExW(key, value.name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(bytes.data()),
+                          static_cast<DWORD>(value.data.size()));
 }

@@ -169,3 +169,20 @@ TEST(RollbackStateTest, FileMarkChangesWithTheFileAndNotWithARename)
     digest.add("c", 1);
     EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", digest.finish());
 }
+
+TEST(RegistryValuesTest, StringsWithoutTerminatorAreStoredAsTheyWere)
+{
+    const wchar_t* const key = L"Software\\VerrandRegistryValuesTest";
+    RegRemoveTree(HKEY_CURRENT_USER, key);
+    for (DWORD type : { REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ }) {
+        // Zero bytes follow the data in memory, where the registry would
+        // take them for a terminator.
+        RegistryValue written = RawValue(L"v", type, std::string("d\0\0\0", 4));
+        written.data.resize(2);
+        RegSetRaw(HKEY_CURRENT_USER, key, written);
+        EXPECT_EQ((std::map<std::wstring, std::string>{ { L"v", std::to_string(type) + " 6400" } }),
+                  RegKeyContent(HKEY_CURRENT_USER, key))
+            << type;
+    }
+    RegRemoveTree(HKEY_CURRENT_USER, key);
+}

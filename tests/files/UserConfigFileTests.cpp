@@ -101,10 +101,15 @@ TEST_F(UserConfigFileTest, InstallCopiesIntoNewFoldersAndLeavesTheSignal)
                                               L"DestDirName", L"DestFileName", L"$du.dir" };
     EXPECT_EQ(order, context->argumentsRead);
     EXPECT_EQ("default\r\n", ReadBytes(destination));
-    // The signal names the file, what the copy did and the folders it made.
-    const std::string full = Narrow(destination);
-    const std::string app = full.substr(0, full.rfind("\\config\\"));
-    EXPECT_EQ(full + "\ncreated\n" + app + "\n" + app + "\\config\n", ReadBytes(signal));
+    // The signal names the file, what the copy did, the folders it made and
+    // the file it left.
+    RollbackSignal written;
+    ASSERT_TRUE(copyState.read(written));
+    const std::wstring app = copyState.object().substr(0, copyState.object().rfind(L"\\config\\"));
+    EXPECT_EQ(copyState.object(), written.object);
+    EXPECT_EQ(L"created", written.change);
+    EXPECT_EQ((std::vector<std::wstring>{ app, app + L"\\config" }), written.madeFolders);
+    EXPECT_TRUE(written.leftFile && IsMarkedFile(destination, written.left));
     EXPECT_EQ(lines(L"Writing rollback signal: " + signal), context->Texts(2));
     EXPECT_EQ(context->lines.size(), context->Texts(2).size());
 }
@@ -545,7 +550,7 @@ TEST_F(UserConfigFileTest, FileChangedSinceTheCopyIsLeftAloneAndARetryKeepsTheUs
 
     // A removal's twin leaves a file put at the place since, with the backup.
     EXPECT_EQ(0, remove(L"uninstall"));
-    WriteBytes(destination, "new one\r\n");
+    makeDestination("new one\r\n");
     EXPECT_EQ(1, rollbackRemove());
     EXPECT_EQ("new one\r\n", ReadBytes(destination));
     EXPECT_EQ("user's own\r\n", ReadBytes(backup));
