@@ -110,7 +110,8 @@ bool impersonated(const PlanAction& action, bool perMachine)
 {
     if (isOneOf(action.action, { L"CopyUserConfigFile", L"RollbackCopyUserConfigFile", L"RemoveUserConfigFile",
                                  L"RollbackRemoveUserConfigFile", L"CreateUserConfigRegistryKey",
-                                 L"RemoveUserConfigRegistryKey" }))
+                                 L"RollbackCreateUserConfigRegistryKey", L"RemoveUserConfigRegistryKey",
+                                 L"RollbackRemoveUserConfigRegistryKey" }))
         return true;
     if (isOneOf(action.action, { L"CreateShortcut", L"RemoveShortcut" })) {
         const PropertyValues::const_iterator link = action.arguments.find(L"linkFullPath");
@@ -125,7 +126,10 @@ bool keepsStateWithTwin(const std::wstring& action)
 {
     return isOneOf(action, { L"CopyUserConfigFile", L"RollbackCopyUserConfigFile", L"RemoveUserConfigFile",
                              L"RollbackRemoveUserConfigFile", L"ConfigureEnvironment",
-                             L"RollbackConfigureEnvironment" });
+                             L"RollbackConfigureEnvironment", L"DeleteRegistryKey", L"RollbackDeleteRegistryKey",
+                             L"MoveRegistry", L"RollbackMoveRegistry", L"CreateUserConfigRegistryKey",
+                             L"RollbackCreateUserConfigRegistryKey", L"RemoveUserConfigRegistryKey",
+                             L"RollbackRemoveUserConfigRegistryKey" });
 }
 
 // Rows of one group, placed together between two rows of the package.
