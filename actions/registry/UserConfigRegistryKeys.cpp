@@ -8,6 +8,9 @@
 // deletes the keys the write made while they are empty;
 // RollbackRemoveUserConfigRegistryKey puts the removed value back with its
 // key. A twin acts only while the value is still what its action left.
+#include <memory>
+#include <optional>
+
 #include "core/Action.h"
 #include "core/MachineMutex.h"
 #include "core/RollbackState.h"
@@ -211,17 +214,48 @@ bool keepRemoved(IActionContext& context, const ConfigValue& target, const Rollb
     return true;
 }
 
-// Reads what a twin needs: the value its action worked on and the folder
-// that holds its state. False after a refusal.
-bool readTwinTarget(const boost::shared_ptr<IActionContext>& context, ConfigValue& target, std::wstring& folder)
+// What a twin works with: the value its action worked on, the registry
+// lock, and the state its action kept.
+struct ConfigTwin {
+    ConfigValue target;
+    std::unique_ptr<MachineMutexLock> lock;
+    std::optional<RollbackState> state;
+    RollbackSignal signal;
+};
+
+// Reads a twin's arguments, takes the lock and reads its action's state of
+// the given change with one value before it. False, with the status to
+// return, when the twin is done: a refusal, or nothing to roll back.
+bool startTwin(const boost::shared_ptr<IActionContext>& context, const std::wstring& who, const wchar_t* kind,
+               const wchar_t* change, ConfigTwin& twin, int& status)
 {
+    status = ActionFailed;
     const std::wstring registryPath = *context->GetArg(RegistryArgumentNames::RegistryPath);
-    target.valueName = *context->GetArg(RegistryArgumentNames::RegistryValueName);
+    twin.target.valueName = *context->GetArg(RegistryArgumentNames::RegistryValueName);
     const std::wstring perUser = *context->GetArg(DuArgumentNames::PerUser);
-    folder = *context->GetArg(FileArgumentNames::InvocationDataDir);
-    target.location = SplitRegistryPath(registryPath);
-    return ResolveRootKey(*context, target.location.rootName, perUser, target.root) &&
-           AcceptStateFolder(*context, folder, true);
+    const std::wstring folder = *context->GetArg(FileArgumentNames::InvocationDataDir);
+    twin.target.location = SplitRegistryPath(registryPath);
+    if (!ResolveRootKey(*context, twin.target.location.rootName, perUser, twin.target.root) ||
+        !AcceptStateFolder(*context, folder, true))
+        return false;
+    twin.lock.reset(new MachineMutexLock(RegistryEditMutexName));
+    if (!twin.lock->held()) {
+        failWith(*context, who + L"Couldn't lock the registry" + ErrorSuffix(twin.lock->error()));
+        return false;
+    }
+    twin.state.emplace(twin.target.state(folder, kind));
+    if (!twin.state->read(twin.signal) || twin.signal.change != change || twin.signal.before.size() != 1 ||
+        twin.signal.after.size() != 1) {
+        context->Log(LogLevelInfo, L"Nothing to rollback");
+        status = ActionDone;
+        return false;
+    }
+    return true;
+}
+
+std::wstring stateStays(const ConfigTwin& twin)
+{
+    return L"; the rollback state stays at " + twin.state->folder();
 }
 }
 
@@ -315,78 +349,61 @@ VERRAND_ACTION(RemoveUserConfigRegistryKey)
 VERRAND_ACTION(RollbackCreateUserConfigRegistryKey)
 {
     const std::wstring who = L"RollbackCreateUserConfigRegistryKey:: ";
-    ConfigValue target;
-    std::wstring folder;
-    if (!readTwinTarget(context, target, folder))
-        return ActionFailed;
-    MachineMutexLock lock(RegistryEditMutexName);
-    if (!lock.held())
-        return failWith(*context, who + L"Couldn't lock the registry" + ErrorSuffix(lock.error()));
-    const RollbackState state = target.state(folder, kCreateState);
-    RollbackSignal signal;
-    if (!state.read(signal) || signal.change != kWritten || signal.before.size() != 1 || signal.after.size() != 1) {
-        context->Log(LogLevelInfo, L"Nothing to rollback");
-        return ActionDone;
-    }
+    ConfigTwin twin;
+    int status = ActionFailed;
+    if (!startTwin(context, who, kCreateState, kWritten, twin, status))
+        return status;
+    const ConfigValue& target = twin.target;
     RegistryValue now;
     LONG rc = target.read(now);
-    if (rc != ERROR_SUCCESS || now != signal.after[0])
+    if (rc != ERROR_SUCCESS || now != twin.signal.after[0])
         return failWith(*context, who + L"Leaving " + target.name() +
                                       L" as it is: it changed since CreateUserConfigRegistryKey wrote it, and the "
-                                      L"rollback state stays at " + state.folder());
+                                      L"rollback state stays at " + twin.state->folder());
     {
         ScopedRegistryKey key;
         rc = RegOpenKeyExW(target.root, target.location.subKey.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
                            key.receive());
         if (rc == ERROR_SUCCESS)
-            rc = WriteRegistryValue(key.get(), signal.before[0]);
+            rc = WriteRegistryValue(key.get(), twin.signal.before[0]);
         if (rc != ERROR_SUCCESS)
-            return failWith(*context, who + L"Couldn't give back " + target.name() + ErrorSuffix(rc) +
-                                          L"; the rollback state stays at " + state.folder());
+            return failWith(*context, who + L"Couldn't give back " + target.name() + ErrorSuffix(rc) + stateStays(twin));
     }
     context->Log(LogLevelInfo, who + L"Gave back " + target.name());
-    for (std::size_t i = signal.madeKeys.size(); i-- > 0;) {
-        if (!deleteEmptyKey(target.root, signal.madeKeys[i]))
+    const std::vector<std::wstring>& made = twin.signal.madeKeys;
+    for (std::size_t i = made.size(); i-- > 0;) {
+        if (!deleteEmptyKey(target.root, made[i]))
             break;
-        context->Log(LogLevelInfo, who + L"Removed the key the write created: " + RootKeyName(target.root) + L"\\" +
-                                       signal.madeKeys[i]);
+        context->Log(LogLevelInfo,
+                     who + L"Removed the key the write created: " + RootKeyName(target.root) + L"\\" + made[i]);
     }
-    DiscardRegistryState(*context, who, state);
+    DiscardRegistryState(*context, who, *twin.state);
     return ActionDone;
 }
 
 VERRAND_ACTION(RollbackRemoveUserConfigRegistryKey)
 {
     const std::wstring who = L"RollbackRemoveUserConfigRegistryKey:: ";
-    ConfigValue target;
-    std::wstring folder;
-    if (!readTwinTarget(context, target, folder))
-        return ActionFailed;
-    MachineMutexLock lock(RegistryEditMutexName);
-    if (!lock.held())
-        return failWith(*context, who + L"Couldn't lock the registry" + ErrorSuffix(lock.error()));
-    const RollbackState state = target.state(folder, kRemoveState);
-    RollbackSignal signal;
-    if (!state.read(signal) || signal.change != kRemoved || signal.before.size() != 1) {
-        context->Log(LogLevelInfo, L"Nothing to rollback");
-        return ActionDone;
-    }
+    ConfigTwin twin;
+    int status = ActionFailed;
+    if (!startTwin(context, who, kRemoveState, kRemoved, twin, status))
+        return status;
+    const ConfigValue& target = twin.target;
     RegistryValue now;
     LONG rc = target.read(now);
     if (rc != ERROR_SUCCESS || now.present)
         return failWith(*context, who + L"Leaving " + target.name() +
                                       L" as it is: it was written again after RemoveUserConfigRegistryKey removed "
-                                      L"it, and the rollback state stays at " + state.folder());
+                                      L"it, and the rollback state stays at " + twin.state->folder());
     // The key comes back with the keys above it that went away meanwhile.
     ScopedRegistryKey key;
     rc = RegCreateKeyExW(target.root, target.location.subKey.c_str(), 0, 0, REG_OPTION_NON_VOLATILE,
                          KEY_SET_VALUE | KEY_WOW64_64KEY, 0, key.receive(), 0);
     if (rc == ERROR_SUCCESS)
-        rc = WriteRegistryValue(key.get(), signal.before[0]);
+        rc = WriteRegistryValue(key.get(), twin.signal.before[0]);
     if (rc != ERROR_SUCCESS)
-        return failWith(*context, who + L"Couldn't put back " + target.name() + ErrorSuffix(rc) +
-                                      L"; the rollback state stays at " + state.folder());
+        return failWith(*context, who + L"Couldn't put back " + target.name() + ErrorSuffix(rc) + stateStays(twin));
     context->Log(LogLevelInfo, who + L"Put back " + target.name());
-    DiscardRegistryState(*context, who, state);
+    DiscardRegistryState(*context, who, *twin.state);
     return ActionDone;
 }

@@ -6,16 +6,6 @@
 #include "support/TestFiles.h"
 
 namespace {
-RegistryValue value(const std::wstring& name, DWORD type, const std::string& data)
-{
-    RegistryValue v;
-    v.name = name;
-    v.present = true;
-    v.type = type;
-    v.data = data;
-    return v;
-}
-
 RegistryValue absent(const std::wstring& name)
 {
     RegistryValue v;
@@ -40,15 +30,15 @@ TEST(RollbackStateTest, SignalComesBackExactlyAsWritten)
     signal.left.digest = std::string(64, 'a');
     signal.before = {
         // Every kind of data, NULs and bytes that are no text included.
-        value(L"bin", REG_BINARY, std::string("\0\x01\xff\n\0", 5)),
-        value(L"multi", REG_MULTI_SZ, std::string("a\0\0\0b\0\0\0\0\0", 10)),
-        value(L"", REG_SZ, std::string()),
-        value(L"none", REG_NONE, std::string("\0", 1)),
-        value(L"q", REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)),
-        value(L"odd type", 0x12345678, "x"),
+        RawValue(L"bin", REG_BINARY, std::string("\0\x01\xff\n\0", 5)),
+        RawValue(L"multi", REG_MULTI_SZ, std::string("a\0\0\0b\0\0\0\0\0", 10)),
+        RawValue(L"", REG_SZ, std::string()),
+        RawValue(L"none", REG_NONE, std::string("\0", 1)),
+        RawValue(L"q", REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)),
+        RawValue(L"odd type", 0x12345678, "x"),
         absent(L"gone"),
     };
-    signal.after = { absent(L"bin"), value(L"\u00c4 \u4e2d", REG_EXPAND_SZ, std::string("%\0", 2)) };
+    signal.after = { absent(L"bin"), RawValue(L"\u00c4 \u4e2d", REG_EXPAND_SZ, std::string("%\0", 2)) };
     DWORD error = 0;
     ASSERT_TRUE(state.write(signal, error)) << error;
 
