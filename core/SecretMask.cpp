@@ -19,20 +19,47 @@ void addLongestFirst(std::vector<String>& list, const String& item)
     list.insert(at, item);
 }
 
-// The secret's bytes in a code page, when every character of it has a
-// form there (a best-fit stand-in is not the secret).
-void addCodePageForm(std::vector<std::string>& forms, const std::wstring& secret, UINT codePage)
+// The secret converted to a code page: flags as WideCharToMultiByte takes
+// them; lossy, when given, says whether a character had no form there.
+std::string inCodePage(const std::wstring& secret, UINT codePage, DWORD flags, BOOL* lossy)
 {
     const int length = static_cast<int>(secret.size());
-    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL lossy = FALSE;
-    BOOL* const lossyFlag = codePage == CP_UTF8 ? 0 : &lossy;
-    const int size = WideCharToMultiByte(codePage, flags, secret.data(), length, 0, 0, 0, lossyFlag);
-    if (size <= 0 || lossy)
-        return;
+    const int size = WideCharToMultiByte(codePage, flags, secret.data(), length, 0, 0, 0, lossy);
+    if (size <= 0)
+        return std::string();
     std::string form(size, '\0');
-    WideCharToMultiByte(codePage, flags, secret.data(), length, &form[0], size, 0, 0);
-    addLongestFirst(forms, form);
+    if (WideCharToMultiByte(codePage, flags, secret.data(), length, &form[0], size, 0, 0) != size)
+        return std::string();
+    return form;
+}
+
+// The secret's bytes in a code page. Where the code page lacks a character
+// of it, a program's conversion writes something else in its place: the
+// code page's replacement character ('?'), or a best-fit letter ('l' for
+// U+0142); both forms are masked, so the readable rest of the secret does not
+// show around them. A form made of replacement characters alone shows
+// nothing of the secret and is left out: masking it would hide every run of
+// '?' of that length.
+void addCodePageForms(std::vector<std::string>& forms, const std::wstring& secret, UINT codePage)
+{
+    if (codePage == CP_UTF8) {
+        addLongestFirst(forms, inCodePage(secret, codePage, 0, 0));
+        return;
+    }
+    BOOL lossy = FALSE;
+    const std::string exact = inCodePage(secret, codePage, WC_NO_BEST_FIT_CHARS, &lossy);
+    if (!lossy) {
+        addLongestFirst(forms, exact);
+        return;
+    }
+    const std::string replaced = inCodePage(L"?", codePage, 0, 0);
+    for (const std::string& form : { exact, inCodePage(secret, codePage, 0, 0) }) {
+        bool readable = false;
+        for (std::size_t at = 0; at < form.size() && !readable && !replaced.empty(); at += replaced.size())
+            readable = form.compare(at, replaced.size(), replaced) != 0;
+        if (readable)
+            addLongestFirst(forms, form);
+    }
 }
 
 // Masks occurrences of the secrets (longest first) in text that begin before
@@ -105,7 +132,7 @@ void SecretMask::Add(const std::wstring& secret)
     addLongestFirst(m_secrets, secret);
     const UINT console = GetConsoleOutputCP();
     for (UINT codePage : { UINT(CP_UTF8), GetACP(), GetOEMCP(), console ? console : UINT(CP_UTF8) })
-        addCodePageForm(m_byteForms, secret, codePage);
+        addCodePageForms(m_byteForms, secret, codePage);
     addLongestFirst(m_byteForms, std::string(reinterpret_cast<const char*>(secret.data()),
                                              secret.size() * sizeof(wchar_t)));
 }

@@ -31,8 +31,10 @@ public:
     // piece keeps the last LongestText() - 1 characters back.
     std::size_t MaskInto(const std::wstring& text, std::size_t limit, std::wstring& out) const;
     // The same for raw output bytes, with the secrets' byte forms: UTF-8,
-    // the ANSI and OEM code pages (and the console's, when it differs),
-    // UTF-16LE. The stars are ASCII, which reads the same in all of them.
+    // the ANSI and OEM code pages (and the console's, when it differs), each
+    // also as a lossy conversion writes a secret the code page cannot hold
+    // (its letters as '?' or as best-fit stand-ins), UTF-16LE. The stars are
+    // ASCII, which reads the same in all of them.
     std::size_t MaskBytesInto(const std::string& bytes, std::size_t limit, std::string& out) const;
 
     bool Empty() const { return m_secrets.empty(); }

@@ -32,20 +32,6 @@ ActionFunction ActionLibrary::action(const std::wstring& name) const
 }
 
 namespace {
-void maskSecretOf(const HostContext::Values& arguments, const HostContext::Values& properties,
-                  ChildOutput& childOutput)
-{
-    const wchar_t* const sensitiveData = L"SensitiveData";
-    HostContext::Values::const_iterator secret = arguments.find(sensitiveData);
-    if (secret != arguments.end()) {
-        childOutput.addSecret(secret->second);
-        return;
-    }
-    secret = properties.find(sensitiveData);
-    if (secret != properties.end())
-        childOutput.addSecret(secret->second);
-}
-
 // The action's status; when it lets an exception out, ActionThrewStatus
 // with the exception's text in `thrown`.
 int callAction(ActionFunction function, boost::shared_ptr<IActionContext> context, bool& threw, std::string& thrown)
@@ -70,12 +56,13 @@ int RunAction(const ActionLibrary& library, const std::wstring& name, const Host
               HostContext::Values& properties, Output& output, ChildOutput* childOutput)
 {
     ActionFunction function = library.action(name);
-    if (childOutput)
-        maskSecretOf(arguments, properties, *childOutput);
+    boost::shared_ptr<IActionContext> context(new HostContext(output, properties, arguments));
+    // From here on every line the host shows, child output included, masks
+    // the action's SensitiveData too.
+    output.secrets().LearnFrom(*context);
     bool threw = false;
     std::string thrown;
-    const int status = callAction(
-        function, boost::shared_ptr<IActionContext>(new HostContext(output, properties, arguments)), threw, thrown);
+    const int status = callAction(function, context, threw, thrown);
     if (childOutput)
         childOutput->flush();
     if (threw)

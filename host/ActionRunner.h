@@ -33,9 +33,9 @@ private:
 class ChildOutput;
 
 // Runs one action with its own context and reports its result; returns the
-// status, or ActionThrewStatus when it let an exception out. With
-// childOutput, what child processes write is shown before the result,
-// masked with the action's SensitiveData (its argument, else the property)
-// from then on.
+// status, or ActionThrewStatus when it let an exception out. The action's
+// SensitiveData (its argument, else the property) joins the secrets the
+// output masks before the action starts. With childOutput, what child
+// processes write is shown before the result.
 int RunAction(const ActionLibrary& library, const std::wstring& name, const HostContext::Values& arguments,
               HostContext::Values& properties, Output& output, ChildOutput* childOutput = 0);

@@ -14,7 +14,7 @@ const std::chrono::seconds kFlushLimit(5);
 }
 
 ChildOutput::ChildOutput(Output& output)
-    : m_output(output), m_mask(std::wstring(), false), m_budget(ULONG_MAX), m_buffer(kReadBytes), m_requested(0), m_done(0), m_stop(false)
+    : m_output(output), m_budget(ULONG_MAX), m_buffer(kReadBytes), m_requested(0), m_done(0), m_stop(false)
 {
     const OutputCodePages codePages = ChildOutputCodePages(false);
     const char* const names[] = { "stdout", "stderr" };
@@ -23,7 +23,7 @@ ChildOutput::ChildOutput(Output& output)
         Stream& stream = m_streams[i];
         const char* const name = names[i];
         stream.standardHandle = handles[i];
-        stream.lines.reset(new OutputLines(m_mask, codePages, m_budget, [this, name](const std::wstring& text) {
+        stream.lines.reset(new OutputLines(m_output.secrets().Current(), codePages, m_budget, [this, name](const std::wstring& text) {
             m_output.childOutput(name, text);
         }));
         SECURITY_ATTRIBUTES inheritable = { sizeof(inheritable), 0, TRUE };
@@ -50,16 +50,10 @@ ChildOutput::~ChildOutput()
     // A child that is still running keeps its copy of the write end; what
     // it writes from now on is lost, and the host does not wait for it.
     for (Stream& stream : m_streams) {
-        stream.lines->Finish();
+        m_output.secrets().Locked([&stream]() { stream.lines->Finish(); });
         CloseHandle(stream.write);
         CloseHandle(stream.read);
     }
-}
-
-void ChildOutput::addSecret(const std::wstring& secret)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_mask.Add(secret);
 }
 
 void ChildOutput::flush()
@@ -90,7 +84,7 @@ void ChildOutput::readLoop()
             std::lock_guard<std::mutex> lock(m_mutex);
             if (requested != m_done)
                 for (Stream& stream : m_streams)
-                    stream.lines->Finish();
+                    m_output.secrets().Locked([&stream]() { stream.lines->Finish(); });
             m_done = requested;
         }
         m_changed.notify_all();
@@ -106,8 +100,8 @@ bool ChildOutput::readAvailable(Stream& stream)
     DWORD read = 0;
     if (!ReadFile(stream.read, &m_buffer[0], kReadBytes, &read, 0) || read == 0)
         return false;
-    // The secrets may grow between steps: they change under the same lock.
+    // The secrets may grow between steps: the mask is used under their lock.
     std::lock_guard<std::mutex> lock(m_mutex);
-    stream.lines->Add(&m_buffer[0], read);
+    m_output.secrets().Locked([&]() { stream.lines->Add(&m_buffer[0], read); });
     return true;
 }

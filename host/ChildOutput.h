@@ -3,9 +3,9 @@
 // that actions start inherit the host's standard output and error, so while
 // this object lives those are pipes: every line a child writes through them
 // reaches the output as an "output" event instead, with the secrets of the
-// steps run so far masked (in the bytes and in the text, longest first),
-// decoded as the action's captured output is, and a line longer than
-// CommandOutput::kPieceCharacters in pieces.
+// steps run so far (the output's) masked in the bytes before they are
+// decoded as the action's captured output is, and in the text; a line
+// longer than CommandOutput::kPieceCharacters comes in pieces.
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -25,8 +25,6 @@ public:
     // Gives the host its standard handles back and shows what is left.
     ~ChildOutput();
 
-    // Text to mask from now on (a step's SensitiveData); empty is ignored.
-    void addSecret(const std::wstring& secret);
     // Returns once every whole line the children wrote so far is shown.
     void flush();
 
@@ -46,7 +44,6 @@ private:
     bool readAvailable(Stream& stream);
 
     Output& m_output;
-    SecretMask m_mask;
     LineBudget m_budget;
     Stream m_streams[2];
     std::vector<char> m_buffer; // the reader thread's

@@ -18,7 +18,7 @@ public:
         Poco::FastMutex::ScopedLock lock(m_mutex);
         m_output.installLog(message.getText());
         if (m_file != INVALID_HANDLE_VALUE)
-            AppendLine(m_file, message.getText());
+            AppendLine(m_file, m_output.secrets().MaskUtf8(message.getText()));
     }
 
 protected:

@@ -1,7 +1,8 @@
 #pragma once
 // Shows the process's install log in the host's output: every line, behind
 // the log's time stamp, as "[installlog] ..." or an installlog event, and
-// appended to a file when one is named.
+// appended to a file when one is named; in both places with the secrets of
+// the steps run so far masked.
 #include <string>
 
 #include <windows.h>

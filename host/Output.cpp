@@ -53,9 +53,14 @@ void Output::write(const std::string& line)
     writeTo(standardOutput, line);
 }
 
+std::string Output::shownUtf8(const std::wstring& text) const
+{
+    return utf8(shown(text));
+}
+
 void Output::human(const std::string& prefix, const std::wstring& value, const std::string& suffix)
 {
-    write(prefix + EscapeControls(utf8(value)) + suffix);
+    write(prefix + EscapeControls(shownUtf8(value)) + suffix);
 }
 
 void Output::error(const std::string& text)
@@ -66,7 +71,7 @@ void Output::error(const std::string& text)
 void Output::log(int level, const std::wstring& text)
 {
     if (m_json) {
-        write(dump(Event{ { "event", "log" }, { "level", level }, { "text", utf8(text) } }));
+        write(dump(Event{ { "event", "log" }, { "level", level }, { "text", shownUtf8(text) } }));
         return;
     }
     switch (level) {
@@ -88,45 +93,47 @@ void Output::log(int level, const std::wstring& text)
 void Output::property(const std::wstring& name, const std::wstring& value)
 {
     if (m_json)
-        write(dump(Event{ { "event", "property" }, { "name", utf8(name) }, { "value", utf8(value) } }));
+        write(dump(Event{ { "event", "property" }, { "name", shownUtf8(name) }, { "value", shownUtf8(value) } }));
     else
-        write("property " + EscapeControls(utf8(name)) + " = " + EscapeControls(utf8(value)));
+        write("property " + EscapeControls(shownUtf8(name)) + " = " + EscapeControls(shownUtf8(value)));
 }
 
 void Output::installLog(const std::string& text)
 {
+    const std::string masked = m_secrets.MaskUtf8(text);
     if (m_json)
-        write(dump(Event{ { "event", "installlog" }, { "text", text } }));
+        write(dump(Event{ { "event", "installlog" }, { "text", masked } }));
     else
-        write("[installlog] " + EscapeControls(text));
+        write("[installlog] " + EscapeControls(masked));
 }
 
 void Output::result(const std::wstring& action, int status)
 {
     if (m_json)
-        write(dump(Event{ { "event", "result" }, { "action", utf8(action) }, { "status", status } }));
+        write(dump(Event{ { "event", "result" }, { "action", shownUtf8(action) }, { "status", status } }));
     else
         human("", action, " returned " + std::to_string(status));
 }
 
 void Output::exception(const std::wstring& action, const std::string& what)
 {
+    const std::string masked = m_secrets.MaskUtf8(what);
     if (m_json)
-        write(dump(Event{ { "event", "exception" }, { "action", utf8(action) }, { "what", what } }));
+        write(dump(Event{ { "event", "exception" }, { "action", shownUtf8(action) }, { "what", masked } }));
     else
-        write("[exception] " + EscapeControls(utf8(action)) + ": " + EscapeControls(what));
+        write("[exception] " + EscapeControls(shownUtf8(action)) + ": " + EscapeControls(masked));
 }
 
 void Output::childOutput(const char* stream, const std::wstring& text)
 {
     if (m_json)
-        write(dump(Event{ { "event", "output" }, { "stream", stream }, { "text", utf8(text) } }));
+        write(dump(Event{ { "event", "output" }, { "stream", stream }, { "text", shownUtf8(text) } }));
 }
 
 void Output::step(size_t index, size_t of, const std::wstring& action)
 {
     if (m_json)
-        write(dump(Event{ { "event", "step" }, { "index", index }, { "of", of }, { "action", utf8(action) } }));
+        write(dump(Event{ { "event", "step" }, { "index", index }, { "of", of }, { "action", shownUtf8(action) } }));
     else
         human("== step " + std::to_string(index) + " of " + std::to_string(of) + ": ", action);
 }
@@ -134,7 +141,7 @@ void Output::step(size_t index, size_t of, const std::wstring& action)
 void Output::rollback(size_t index, const std::wstring& action)
 {
     if (m_json)
-        write(dump(Event{ { "event", "rollback" }, { "index", index }, { "action", utf8(action) } }));
+        write(dump(Event{ { "event", "rollback" }, { "index", index }, { "action", shownUtf8(action) } }));
     else
         human("== rollback of step " + std::to_string(index) + ": ", action);
 }
@@ -146,7 +153,7 @@ void Output::plan(int status, bool interrupted, const std::wstring& keptFolder)
         if (interrupted)
             event["interrupted"] = true;
         if (!keptFolder.empty())
-            event["kept"] = utf8(keptFolder);
+            event["kept"] = shownUtf8(keptFolder);
         write(dump(event));
         return;
     }

@@ -2,15 +2,22 @@
 #include <mutex>
 #include <string>
 
+#include "core/KnownSecrets.h"
+
 // Everything the host prints, as human lines or one JSON object per line.
-// Human lines show the values they carry with control characters escaped;
-// JSON escapes them itself. Lines are written whole, one at a time, from
-// any thread.
+// Every text an event carries (a log line, a property's value as shown, an
+// install-log line, an action's name, an exception's text, a child's line, a
+// kept folder) is masked with the secrets the run has met so far. Human
+// lines show the values they carry with control characters escaped; JSON
+// escapes them itself. Lines are written whole, one at a time, from any
+// thread.
 class Output {
 public:
     explicit Output(bool json) : m_json(json) {}
 
     bool json() const { return m_json; }
+    // The secrets of the steps run so far.
+    KnownSecrets& secrets() { return m_secrets; }
     void log(int level, const std::wstring& text);
     void property(const std::wstring& name, const std::wstring& value);
     void installLog(const std::string& text);
@@ -36,7 +43,10 @@ public:
 private:
     void write(const std::string& line);
     void human(const std::string& prefix, const std::wstring& value, const std::string& suffix = std::string());
+    std::wstring shown(const std::wstring& text) const { return m_secrets.Mask(text); }
+    std::string shownUtf8(const std::wstring& text) const;
     bool m_json;
+    KnownSecrets m_secrets;
     std::mutex m_mutex;
 };
 

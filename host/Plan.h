@@ -15,7 +15,7 @@ class ChildOutput;
 // folder (its path is shown), as does a step folder that still holds state
 // after the rollback (no twin consumed it). The plan ends with the failing step's status,
 // 1 when interrupted. Any other non-zero status stops the plan without
-// rollback. childOutput, when given, is flushed after each action and
-// learns each step's SensitiveData.
+// rollback. childOutput, when given, is flushed after each action; the
+// output masks the SensitiveData of every step run so far.
 int RunPlan(const ActionLibrary& library, const Plan& plan, HostContext::Values& properties, Output& output,
             ChildOutput* childOutput);

@@ -47,11 +47,36 @@ UINT FormatInstallerText(MSIHANDLE install, const std::wstring& text, std::wstri
     });
 }
 
+KnownSecrets& InstallerLogSecrets()
+{
+    // Made at the first use: a line may be sent while the DLL is still
+    // being set up.
+    static KnownSecrets secrets;
+    return secrets;
+}
+
+std::wstring InstallerLiteral(const std::wstring& text)
+{
+    std::wstring literal;
+    literal.reserve(text.size());
+    for (wchar_t c : text) {
+        if (c == L'[' || c == L']' || c == L'{' || c == L'}') {
+            literal += L"[\\";
+            literal += c;
+            literal += L']';
+        } else {
+            literal += c;
+        }
+    }
+    return literal;
+}
+
 bool SendInstallerLogLine(MSIHANDLE install, const std::wstring& line)
 {
     ScopedMsiHandle record(MsiCreateRecord(1));
     if (!record.get() || MsiRecordSetStringW(record.get(), 0, L"[1]") != ERROR_SUCCESS ||
-        MsiRecordSetStringW(record.get(), 1, line.c_str()) != ERROR_SUCCESS)
+        MsiRecordSetStringW(record.get(), 1, InstallerLiteral(InstallerLogSecrets().Mask(line)).c_str()) !=
+            ERROR_SUCCESS)
         return false;
     return MsiProcessMessage(install, INSTALLMESSAGE_INFO, record.get()) != -1;
 }

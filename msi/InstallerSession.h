@@ -9,6 +9,7 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include "core/KnownSecrets.h"
 #include "core/ScopedMsiHandle.h"
 
 // The property's value (empty when the property is not set). Returns the
@@ -19,9 +20,20 @@ UINT ReadInstallerProperty(MSIHANDLE install, const std::wstring& name, std::wst
 // template is text). Returns the installer's error number.
 UINT FormatInstallerText(MSIHANDLE install, const std::wstring& text, std::wstring& formatted);
 
-// Sends one line to the package's log as an information message. The line
-// is inserted through the template "[1]", so brackets in it stay as written.
-// Returns false when the installer refused the message.
+// The secrets this process's custom actions have met so far: every line
+// sent to the package's log is masked with them.
+KnownSecrets& InstallerLogSecrets();
+
+// The text as a formatted text that the installer turns back into the text
+// itself: every "[", "]", "{" and "}" written as its escape ("[\[]" ...).
+std::wstring InstallerLiteral(const std::wstring& text);
+
+// Sends one line to the package's log as an information message, exactly as
+// written: with the secrets known so far masked, in field 1 of a record
+// whose template is "[1]". The installer formats a record's fields as well
+// as its template, so the line goes there as an InstallerLiteral: "[NAME]"
+// in it is no property, "[5]" no field. Returns false when the installer
+// refused the message.
 bool SendInstallerLogLine(MSIHANDLE install, const std::wstring& line);
 
 // True in a deferred, rollback or commit action (run from the script, where

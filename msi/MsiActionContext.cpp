@@ -29,6 +29,8 @@ boost::shared_ptr<MsiActionContext> MsiActionContext::Create(MSIHANDLE install, 
         context->Log(LogLevelError, L"Couldn't read CustomActionData (error " + std::to_wstring(result) + L")");
     else if (data.empty())
         context->takeStepArguments();
+    // Every line this process sends to the log from now on masks it.
+    InstallerLogSecrets().LearnFrom(*context);
     return context;
 }
 

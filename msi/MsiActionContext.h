@@ -21,7 +21,8 @@ public:
 
     // Reads the session's CustomActionData; without any, the arguments of
     // the package step PackageStepNames::StepProperty names (an immediate
-    // step of a package that `verrand-host msi` wrote), formatted now.
+    // step of a package that `verrand-host msi` wrote), formatted now. The
+    // action's SensitiveData joins the secrets of InstallerLogSecrets.
     static boost::shared_ptr<MsiActionContext> Create(MSIHANDLE install, const std::wstring& action);
 
     // A line at any level goes to the log as an information message: an

@@ -21,6 +21,11 @@ const int kDefaultMaxRetries = 0;
 const int kDefaultRetryInterval = 30;
 // What RunRedistProgram is asked for by every command launch.
 const int kRedistOptions = 7;
+// A command may take an unquoted secret apart at such a character and write
+// the pieces, which no mask finds.
+const wchar_t* const kSplitSecret =
+    L"RunCommand: SensitiveData stands unquoted in the command line and holds a blank, \";\", \"=\" or \",\": "
+    L"the command may get it in pieces that no mask finds; put it in double quotes";
 
 void logLine(CMsiLogMessage& log, const std::wstring& line)
 {
@@ -77,8 +82,11 @@ int ExecuteCommandLine(boost::shared_ptr<IActionContext> context, CString comman
     CMsiLogMessage log(context, L"RunCommand: ");
 
     const std::wstring logCmdLine = GetCStringArg(context, CommandArgumentNames::LogCmdLine).str();
-    const SecretMask mask(GetCStringArg(context, CommandArgumentNames::SensitiveData).str(), logCmdLine == L"no");
+    const std::wstring secret = GetCStringArg(context, CommandArgumentNames::SensitiveData).str();
+    const SecretMask mask(secret, logCmdLine == L"no");
     logLine(log, L"Get CmdLine: " + CommandLineEcho(commandLine.str(), logCmdLine, mask));
+    if (SecretStandsUnquoted(commandLine.str(), secret))
+        context->Log(LogLevelWarning, kSplitSecret);
 
     const CString hideWindows = GetCStringArg(context, CommandArgumentNames::HideWindows);
     logLine(log, L"Get Hide:    " + hideWindows.str());

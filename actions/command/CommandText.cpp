@@ -82,3 +82,29 @@ bool ReadSuccessCodes(const std::wstring& text, std::vector<int>& codes)
     codes.swap(read);
     return true;
 }
+
+bool SecretStandsUnquoted(const std::wstring& commandLine, const std::wstring& secret)
+{
+    if (secret.empty() || secret.find_first_of(L" \t;=,") == std::wstring::npos)
+        return false;
+    // quoted[i]: the character at i stands inside double quotes.
+    std::vector<bool> quoted(commandLine.size(), false);
+    bool inside = false;
+    std::size_t backslashes = 0;
+    for (std::size_t i = 0; i < commandLine.size(); ++i) {
+        const wchar_t c = commandLine[i];
+        if (c == L'"' && backslashes % 2 == 0)
+            inside = !inside;
+        else
+            quoted[i] = inside;
+        backslashes = c == L'\\' ? backslashes + 1 : 0;
+    }
+    for (std::size_t at = commandLine.find(secret); at != std::wstring::npos;
+         at = commandLine.find(secret, at + 1)) {
+        for (std::size_t i = at; i < at + secret.size(); ++i) {
+            if (!quoted[i])
+                return true;
+        }
+    }
+    return false;
+}

@@ -31,3 +31,9 @@ std::vector<std::wstring> SplitCodeList(const std::wstring& text);
 // every one a code (a ";" at the end is allowed). False, leaving codes
 // untouched, for an empty list or an entry that is not a code.
 bool ReadSuccessCodes(const std::wstring& text, std::vector<int>& codes);
+
+// True when the secret holds a character that splits a command's arguments
+// (a blank, a tab, ";", "=" or ",") and stands somewhere in the command line
+// outside double quotes (a quote after an odd number of backslashes is no
+// quote), where the command may take it apart into pieces.
+bool SecretStandsUnquoted(const std::wstring& commandLine, const std::wstring& secret);

@@ -230,6 +230,31 @@ TEST(OutputLines, EveryByteFormOfTheSecretIsMaskedBeforeDecoding)
     }
 }
 
+// A program that converts a secret to a code page lacking some of its
+// letters writes '?' or a best-fit letter in their place: no readable part
+// of the secret may show around them. A secret the code page holds nothing
+// of leaves only '?'s, which are no form of it.
+TEST(OutputLines, TheFormsALossyConversionWritesAreMaskedToo)
+{
+    const std::wstring secret = L"Zq7\x0142w9Kx"; // U+0142 is in neither code page the runner masks here
+    for (unsigned codePage : { GetACP(), GetOEMCP() }) {
+        SCOPED_TRACE(codePage);
+        const std::string bestFit = bytesIn(codePage, secret);
+        std::string replaced(secret.size() * 2, '\0');
+        replaced.resize(WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, secret.data(),
+                                            static_cast<int>(secret.size()), &replaced[0],
+                                            static_cast<int>(replaced.size()), 0, 0));
+        ASSERT_NE(std::string::npos, replaced.find('?'));
+        for (const std::string& form : { bestFit, replaced }) {
+            EXPECT_EQ(Texts{ L"key=******** end" }, linesOf({ "key=" + form + " end" }, secret, { codePage, 0 }))
+                << form;
+        }
+    }
+    const std::wstring foreign = L"\x5BC6\x7801";
+    EXPECT_EQ((Texts{ L"a ?? b", L"a ******** b" }),
+              linesOf({ "a ?? b\n", "a " + bytesIn(CP_UTF8, foreign) + " b" }, foreign));
+}
+
 TEST(OutputLines, TheLineLimitCountsLoggedPieces)
 {
     const size_t piece = CommandOutput::kPieceCharacters;

@@ -1,9 +1,11 @@
 // SensitiveData on every path of the command actions, through the real
 // exports and through the real host: the secret reaches the command and its
 // environment, and no line of the action's log or of the install log shows
-// it.
+// it; every front door masks the lines of later steps too, and a secret a
+// command could split is warned about.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +17,8 @@
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
 #include "support/ThrowingContext.h"
+
+#include "host/HostTestSupport.h"
 
 #include "../command/ProbeCommands.h"
 
@@ -191,4 +195,114 @@ TEST_F(SecretTest, HostShowsNoSecretInItsOutputOrInstallLog)
     }
     EXPECT_EQ(kSecret, ReadProbeText(seenFile()));
     EXPECT_EQ(2, ReadCount(counter));
+}
+
+// Every front door masks every line with the secrets of all the steps so
+// far, whoever wrote the line: lines the runner does not mask itself, a
+// property's value, the install log, and later steps that were given no
+// secret of their own.
+TEST_F(SecretTest, EveryFrontDoorMasksEveryLineOfEveryStep)
+{
+    const std::string secret = Narrow(kSecret);
+    nlohmann::json plan;
+    plan["properties"]["LIC"] = secret;
+    plan["steps"] = {
+        { { "action", "RunCommandAndSetProperty" },
+          { "args", { { "CmdLine", "cmd /c exit 0" }, { "SensitiveData", "[LIC]" }, { "HideWindows", "1" },
+                      { "WriteProperty", "RESULT" }, { "Default", "[LIC]" }, { "ReturnCodesSet", "7" },
+                      { "ValuesSet", "[LIC]" } } } },
+        { { "action", "RunCommand" },
+          { "args", { { "CmdLine", "cmd /c exit 0" }, { "SensitiveData", "[LIC]" }, { "HideWindows", "1" },
+                      { "MaxRetriesAllowed", "[LIC]" } } } },
+        // No secret of their own: the earlier steps' secret is masked all the same.
+        { { "action", "TranslateString" },
+          { "args", { { "UITextFile", "C:\\nowhere\\[LIC]\\uitext.xml" }, { "LangCode", "en" },
+                      { "StringToTranslate", "[LIC]" } } } },
+        { { "action", "EnsureFolderExists" }, { "args", { { "FolderName", "C:\\x\\[LIC] \\y" } } } },
+    };
+    const std::wstring planFile = temp.file(L"plan.json");
+    std::ofstream(planFile.c_str()) << plan.dump();
+    // What each front door must show, masked.
+    const std::vector<std::string> expected = {
+        "[RunCommandAndSetProperty] wDefault  = ********",
+        "[RunCommandAndSetProperty] wValuesSet       = ********",
+        "RunCommand: MaxRetriesAllowed [********] is not a number: 0 is used",
+        "UI Text file doesn't exists: C:\\nowhere\\********\\uitext.xml",
+        "Refusing FolderName \"C:\\x\\******** \\y\"",
+        "RESULT = ********",
+        "TranslatedString = ********",
+    };
+    const std::wstring installLog = temp.file(L"install.log");
+    const std::wstring host = QuotedArgument(DistFolder() + L"\\verrand-host.exe");
+    const std::wstring plainRun = L" plan " + QuotedArgument(planFile);
+    struct Door {
+        const char* name;
+        std::wstring command;
+        bool json;
+    } doors[] = {
+        { "human", host + plainRun, false },
+        { "json", host + L" --json" + plainRun, true },
+        { "install log", host + L" --install-log " + QuotedArgument(installLog) + plainRun, false },
+    };
+    for (const Door& door : doors) {
+        SCOPED_TRACE(door.name);
+        const ChildResult result = RunChild(door.command);
+        EXPECT_EQ(1u, result.exitCode) << result.output;
+        EXPECT_EQ(std::string::npos, result.output.find(secret)) << result.output;
+        // The texts the lines carry: JSON's string values, unescaped.
+        std::string shown;
+        for (const std::string& line : SplitLines(result.output)) {
+            if (!door.json) {
+                shown += line + "\n";
+                continue;
+            }
+            for (const auto& field : nlohmann::json::parse(line).items()) {
+                if (field.value().is_string())
+                    shown += field.value().get<std::string>() + " = ";
+            }
+            shown += "\n";
+        }
+        for (const std::string& text : expected)
+            EXPECT_NE(std::string::npos, shown.find(text)) << text << "\n" << shown;
+    }
+    const std::string written = ReadBytes(installLog);
+    EXPECT_EQ(std::string::npos, written.find(secret)) << written;
+    EXPECT_NE(std::string::npos, written.find(expected[3])) << written;
+}
+
+// A secret that a command can take apart is warned about once, where it
+// stands unquoted; quoted, or without a splitting character, it is not.
+TEST_F(SecretTest, ASecretACommandCanSplitIsWarnedAboutWhereItStandsUnquoted)
+{
+    const std::wstring warning = L"RunCommand: SensitiveData stands unquoted in the command line and holds a blank, "
+                                 L"\";\", \"=\" or \",\": the command may get it in pieces that no mask finds; put "
+                                 L"it in double quotes";
+    struct Row {
+        const wchar_t* commandLine;
+        const wchar_t* secret;
+        bool warned;
+    } rows[] = {
+        { L"register.cmd Zq7;w=9Kx", L"Zq7;w=9Kx", true },
+        { L"register.cmd \"Zq7;w=9Kx\"", L"Zq7;w=9Kx", false },
+        { L"\"C:\\a b\\register.cmd\" /key=\"Zq7;w=9Kx\"", L"Zq7;w=9Kx", false },
+        // Quotes closed before it, or written as \" (no quote to the command), quote nothing.
+        { L"register.cmd \"x\" Zq7,w9Kx", L"Zq7,w9Kx", true },
+        { L"register.cmd \\\"Zq7 w9Kx\\\"", L"Zq7 w9Kx", true },
+        { L"register.cmd \"a\\\\\" Zq7\tw9Kx", L"Zq7\tw9Kx", true },
+        // One quoted occurrence does not cover another.
+        { L"register.cmd \"Zq7 w9Kx\" Zq7 w9Kx", L"Zq7 w9Kx", true },
+        // Nothing to split at, or not in the command line at all.
+        { L"register.cmd Zq7w9Kx", L"Zq7w9Kx", false },
+        { L"register.cmd", L"Zq7;w=9Kx", false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.commandLine));
+        RecordingContextPtr context = RecordingContext::Create(
+            { { L"CmdLine", row.commandLine }, { L"SensitiveData", row.secret }, { L"MaxRetriesAllowed", L"-1" } });
+        EXPECT_EQ(0, CallAction("RunCommand", context));
+        const std::vector<std::wstring> warnings = context->Texts(3);
+        EXPECT_EQ(row.warned ? 1 : 0, std::count(warnings.begin(), warnings.end(), warning));
+        for (const std::wstring& line : context->Texts())
+            EXPECT_EQ(std::wstring::npos, line.find(row.secret)) << Narrow(line);
+    }
 }
