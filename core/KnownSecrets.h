@@ -19,7 +19,9 @@
 
 class KnownSecrets {
 public:
-    // The argument whose value is a secret.
+    // The argument whose value is a secret (the command runner's
+    // SensitiveData; core stands below the actions, so the name is spelt
+    // again here).
     static const wchar_t* const ArgumentName;
 
     KnownSecrets();

@@ -1,10 +1,8 @@
 #include "CommandArgumentNames.h"
 
-#include "core/KnownSecrets.h"
-
 namespace CommandArgumentNames {
 const std::wstring LogCmdLine(L"LogCmdLine");
-const std::wstring SensitiveData(KnownSecrets::ArgumentName);
+const std::wstring SensitiveData(L"SensitiveData");
 const std::wstring HideWindows(L"HideWindows");
 const std::wstring DisableWOW64Redirection(L"DisableWOW64Redirection");
 const std::wstring ProductObjectModel(L"ProductObjectModel");
