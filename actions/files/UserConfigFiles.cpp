@@ -23,6 +23,7 @@
 #include "core/Action.h"
 #include "core/FileIdentity.h"
 #include "core/FileLinks.h"
+#include "core/KeptObjects.h"
 #include "core/PathRules.h"
 #include "core/RollbackState.h"
 #include "core/ShellFolders.h"
@@ -56,52 +57,10 @@ int skipTransaction(IActionContext& context, const std::wstring& duAction)
     return ActionDone;
 }
 
-std::wstring withError(const std::wstring& line, DWORD error)
-{
-    return line + L" (error " + std::to_wstring(error) + L")";
-}
-
 int fail(IActionContext& context, const std::wstring& line)
 {
     context.Log(LogLevelError, line);
     return ActionFailed;
-}
-
-bool exists(const std::wstring& path)
-{
-    return AttributesAt(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A file that is neither a folder nor a link.
-bool isPlainFile(const std::wstring& path)
-{
-    const DWORD attributes = AttributesAt(path);
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) && LinkAt(path) == NoLink;
-}
-
-bool move(const std::wstring& from, const std::wstring& to, DWORD flags, DWORD& error)
-{
-    if (MoveFileExW(ExtendedLengthPath(from).c_str(), ExtendedLengthPath(to).c_str(), flags | MOVEFILE_WRITE_THROUGH))
-        return true;
-    error = GetLastError();
-    return false;
-}
-
-std::wstring parentOf(const std::wstring& path)
-{
-    const std::wstring::size_type at = path.find_last_of(L"\\/");
-    return at == std::wstring::npos ? std::wstring() : path.substr(0, at);
-}
-
-// A name beside the path that nothing uses yet.
-std::wstring unusedSibling(const std::wstring& path, const std::wstring& suffix)
-{
-    for (int n = 1;; ++n) {
-        const std::wstring candidate = path + suffix + (n > 1 ? std::to_wstring(n) : std::wstring());
-        if (!exists(candidate))
-            return candidate;
-    }
 }
 
 // Without the invocation-data folder the twin could not find the state, and
@@ -127,122 +86,10 @@ bool acceptTarget(IActionContext& context, const std::wstring& folderArgument, c
     return AcceptPath(context, both, target, holdsState ? PathHoldsStateFolder : PathAcceptable);
 }
 
-// A link to a folder is moved or removed as the link itself, or not at all
-// where the system cannot (Wine moves and empties the target instead).
-bool acceptLink(IActionContext& context, const std::wstring& argument, const std::wstring& path)
+void removeFoldersTheCopyMade(IActionContext& context, const std::vector<std::wstring>& folders)
 {
-    DWORD error = 0;
-    if (LinkCanBeHandledItself(path, LinkAt(path), error))
-        return true;
-    context.Log(LogLevelError,
-                withError(L"Refusing " + argument + L" \"" + path +
-                              L"\": it is a link, which cannot be moved or removed as a link here",
-                          error));
-    return false;
-}
-
-// The folders missing at and above `folder`, outermost first.
-std::vector<std::wstring> missingFolders(const std::wstring& folder)
-{
-    std::vector<std::wstring> missing;
-    std::wstring path = WithoutExtendedPrefix(FullPath(folder));
-    while (!path.empty() && !IsDriveRoot(path) && !exists(path)) {
-        missing.insert(missing.begin(), path);
-        path = parentOf(path);
-    }
-    return missing;
-}
-
-bool makeFolders(const std::vector<std::wstring>& folders, std::wstring& failed, DWORD& error)
-{
-    for (const std::wstring& folder : folders) {
-        if (!CreateDirectoryW(ExtendedLengthPath(folder).c_str(), 0) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            error = GetLastError();
-            failed = folder;
-            return false;
-        }
-    }
-    return true;
-}
-
-// Removes the folders an action made, innermost first, as long as each is
-// empty.
-void removeMadeFolders(IActionContext* context, const std::vector<std::wstring>& folders)
-{
-    for (std::size_t i = folders.size(); i-- > 0;) {
-        if (!RemoveDirectoryW(ExtendedLengthPath(folders[i]).c_str()))
-            return;
-        if (context)
-            context->Log(LogLevelInfo, L"Removed the folder the copy created: " + folders[i]);
-    }
-}
-
-// Puts a kept object at target, where nothing stands or a plain file stands
-// that a plain file replaces: moved when both lie on one volume, otherwise
-// copied under a temporary name beside the target and moved into place.
-bool placeKept(const std::wstring& kept, const std::wstring& target, DWORD& error)
-{
-    if (move(kept, target, MOVEFILE_REPLACE_EXISTING, error))
-        return true;
-    if (error != ERROR_NOT_SAME_DEVICE)
-        return false;
-    const std::wstring temporary = unusedSibling(target, L".new");
-    std::wstring failed;
-    DWORD ignored = 0;
-    if (isPlainFile(kept)) {
-        if (!CopyFileW(ExtendedLengthPath(kept).c_str(), ExtendedLengthPath(temporary).c_str(), TRUE)) {
-            error = GetLastError();
-            DeleteFileW(ExtendedLengthPath(temporary).c_str());
-            return false;
-        }
-    } else {
-        // Kept folders on another volume were copied without links in them.
-        try {
-            PocoWrapper::File(kept).copyTo(temporary);
-        } catch (const Poco::Exception&) {
-            error = ERROR_WRITE_FAULT;
-            RemoveTreeNoFollow(temporary, failed, ignored);
-            return false;
-        }
-    }
-    if (move(temporary, target, MOVEFILE_REPLACE_EXISTING, error))
-        return true;
-    RemoveTreeNoFollow(temporary, failed, ignored);
-    return false;
-}
-
-// Gives a kept object back at target, replacing whatever stands there now:
-// that is set aside first and comes back when the restore fails.
-bool putBack(IActionContext& context, const std::wstring& kept, const std::wstring& target,
-             const std::wstring& keptNote)
-{
-    std::wstring failed;
-    DWORD error = 0;
-    if (!makeFolders(missingFolders(parentOf(target)), failed, error)) {
-        context.Log(LogLevelError, withError(L"Couldn't create the folder " + failed + L" of " + target + keptNote, error));
-        return false;
-    }
-    if (!acceptLink(context, L"the object at", target))
-        return false;
-    std::wstring aside;
-    if (exists(target) && !(isPlainFile(target) && isPlainFile(kept))) {
-        aside = unusedSibling(target, L".replaced");
-        if (!move(target, aside, 0, error)) {
-            context.Log(LogLevelError, withError(L"Couldn't set " + target + L" aside" + keptNote, error));
-            return false;
-        }
-    }
-    error = 0;
-    if (!placeKept(kept, target, error)) {
-        DWORD ignored = 0;
-        if (!aside.empty())
-            move(aside, target, 0, ignored);
-        context.Log(LogLevelError, withError(L"Couldn't restore " + target + keptNote, error));
-        return false;
-    }
-    if (!aside.empty() && !RemoveTreeNoFollow(aside, failed, error))
-        context.Log(LogLevelWarning, withError(L"Couldn't remove " + failed + L", which stood at " + target, error));
-    return true;
+    DWORD stays = 0;
+    RemoveMadeFolders(&context, folders, L"Removed the folder the copy created: ", stays);
 }
 
 // The named folder goes with the last file in it, unless it is a link or a
@@ -256,23 +103,14 @@ void removeEmptiedFolder(IActionContext& context, const std::wstring& folder)
         context.Log(LogLevelInfo, L"Removed the emptied folder " + folder);
 }
 
-// Consumes a state once its twin has used it.
-void discardState(IActionContext& context, const RollbackState& state)
-{
-    std::wstring failed;
-    DWORD error = 0;
-    if (!state.discard(failed, error))
-        context.Log(LogLevelWarning, withError(L"Couldn't remove the rollback state " + failed, error));
-}
-
 // An action that leaves its object as it was leaves no state a twin could
 // act on, not even one an earlier run left for the same object.
 void dropEarlierState(IActionContext& context, const RollbackState& state)
 {
-    if (!exists(state.folder()))
+    if (!ObjectExists(state.folder()))
         return;
     context.Log(LogLevelInfo, L"Removing the rollback state an earlier run left: " + state.folder());
-    discardState(context, state);
+    DiscardState(context, state);
 }
 
 // The steps of one copy, undone in reverse when a later one fails.
@@ -291,8 +129,8 @@ public:
         if (!m_temporary.empty())
             DeleteFileW(ExtendedLengthPath(m_temporary).c_str());
         bool putBack = true;
-        if (!m_setAside.empty() && !move(m_setAside, m_destination, 0, ignored)) {
-            m_context.Log(LogLevelError, withError(L"Couldn't put " + m_destination + L" back; it stays at " +
+        if (!m_setAside.empty() && !MoveObject(m_setAside, m_destination, 0, ignored)) {
+            m_context.Log(LogLevelError, WithError(L"Couldn't put " + m_destination + L" back; it stays at " +
                                                        m_setAside, ignored));
             putBack = false;
         }
@@ -302,7 +140,7 @@ public:
             m_state.write(m_earlier, ignored);
         // A copy that failed leaves nothing behind but what was there.
         if (m_ownState && putBack) {
-            removeMadeFolders(0, m_madeFolders);
+            RemoveMadeFolders(0, m_madeFolders, std::wstring(), ignored);
             m_state.discard(failed, ignored);
         }
     }
@@ -317,7 +155,7 @@ public:
             // The earlier run kept what the user had, and the file now at
             // the destination is neither its copy nor nothing: replacing it
             // would lose it, and the earlier state could not give it back.
-            if (exists(m_state.kept(kReplacedCopy)))
+            if (ObjectExists(m_state.kept(kReplacedCopy)))
                 return fail(m_context, L"Refusing to replace " + m_destination +
                                            L": it is no longer the file an earlier run copied, and the rollback "
                                            L"state of that run is kept at " + m_state.folder());
@@ -334,50 +172,48 @@ public:
             dropEarlierState(m_context, m_state);
             signal = RollbackSignal();
             signal.object = m_state.object();
-            signal.change = exists(m_destination) ? kReplaced : kCreated;
+            signal.change = ObjectExists(m_destination) ? kReplaced : kCreated;
             signal.madeFolders = outermostFirst(m_earlierFolders, missing);
             m_context.Log(LogLevelInfo, L"Writing rollback signal: " + m_state.signalPath());
             m_ownState = true;
             if (!m_state.write(signal, error))
-                return fail(m_context, withError(L"Couldn't write the rollback signal " + m_state.signalPath(), error));
+                return fail(m_context, WithError(L"Couldn't write the rollback signal " + m_state.signalPath(), error));
             m_madeFolders = missing;
         }
 
         std::wstring failed;
-        if (!makeFolders(missing, failed, error))
-            return fail(m_context, withError(L"Couldn't create the folder " + failed, error));
-        m_temporary = unusedSibling(m_destination, L".new");
+        if (!MakeFolders(missing, failed, error))
+            return fail(m_context, WithError(L"Couldn't create the folder " + failed, error));
+        m_temporary = UnusedSibling(m_destination, L".new");
         if (!CopyFileW(ExtendedLengthPath(m_source).c_str(), ExtendedLengthPath(m_temporary).c_str(), TRUE))
-            return fail(m_context, withError(L"Couldn't copy " + m_source + L" to " + m_temporary, GetLastError()));
+            return fail(m_context, WithError(L"Couldn't copy " + m_source + L" to " + m_temporary, GetLastError()));
         // The copy keeps its identity when it moves into place: the twin
         // knows it by that and by its bytes.
         if (!ReadFileMark(m_temporary, signal.left, error))
-            return fail(m_context, withError(L"Couldn't read back the copy " + m_temporary, error));
+            return fail(m_context, WithError(L"Couldn't read back the copy " + m_temporary, error));
         signal.leftFile = true;
         if (earlier) {
             m_earlier = earlierSignal;
             m_restoreEarlier = true;
         }
         if (!m_state.write(signal, error))
-            return fail(m_context, withError(L"Couldn't write the rollback signal " + m_state.signalPath(), error));
+            return fail(m_context, WithError(L"Couldn't write the rollback signal " + m_state.signalPath(), error));
 
         // What stands at the destination goes into the state whole (a link
         // as the link, a file with its security and attributes); a file on
         // another volume than the state is kept as a copy.
-        if (!earlier && exists(m_destination)) {
+        if (!earlier && ObjectExists(m_destination)) {
             const std::wstring kept = m_state.kept(kReplacedCopy);
-            if (move(m_destination, kept, 0, error))
-                m_setAside = kept;
-            else if (error != ERROR_NOT_SAME_DEVICE || !isPlainFile(m_destination))
-                return fail(m_context, withError(L"Couldn't move " + m_destination + L" into the rollback state " +
+            bool moved = false;
+            if (!KeepObject(m_destination, kept, moved, error))
+                return fail(m_context, WithError(L"Couldn't keep " + m_destination + L" in the rollback state " +
                                                      m_state.folder(),
                                                  error));
-            else if (!CopyFileW(ExtendedLengthPath(m_destination).c_str(), ExtendedLengthPath(kept).c_str(), TRUE))
-                return fail(m_context, withError(L"Couldn't keep a copy of " + m_destination + L" in " + kept,
-                                                 GetLastError()));
+            if (moved)
+                m_setAside = kept;
         }
-        if (!move(m_temporary, m_destination, MOVEFILE_REPLACE_EXISTING, error))
-            return fail(m_context, withError(L"Couldn't move " + m_temporary + L" to " + m_destination, error));
+        if (!MoveObject(m_temporary, m_destination, MOVEFILE_REPLACE_EXISTING, error))
+            return fail(m_context, WithError(L"Couldn't move " + m_temporary + L" to " + m_destination, error));
         m_temporary.clear();
         m_setAside.clear();
         m_ownState = false;
@@ -390,7 +226,7 @@ private:
     // run left there, or nothing at all.
     bool keepsEarlierState(const RollbackSignal& signal) const
     {
-        if (!exists(m_destination))
+        if (!ObjectExists(m_destination))
             return true;
         return signal.leftFile && IsMarkedFile(m_destination, signal.left);
     }
@@ -448,19 +284,19 @@ VERRAND_ACTION(CopyUserConfigFile)
     const RollbackState state(invocationDir, kCopyState, destination);
 
     // Outside an install the user's own file is kept.
-    if (duAction != kInstall && exists(destination)) {
+    if (duAction != kInstall && ObjectExists(destination)) {
         dropEarlierState(*context, state);
         return skipTransaction(*context, duAction);
     }
-    if (!isPlainFile(source)) {
+    if (!IsPlainFile(source)) {
         dropEarlierState(*context, state);
         context->Log(LogLevelWarning, L"Nothing copied: no source file at " + source);
         return ActionDone;
     }
-    if (!acceptLink(*context, FileArgumentNames::DestDirName + L" and " + FileArgumentNames::DestFileName,
+    if (!AcceptLinkItself(*context, FileArgumentNames::DestDirName + L" and " + FileArgumentNames::DestFileName,
                     destination))
         return ActionFailed;
-    return CopyRun(*context, state, source, destination).run(missingFolders(destDir));
+    return CopyRun(*context, state, source, destination).run(MissingFolders(destDir));
 }
 
 VERRAND_ACTION(RollbackCopyUserConfigFile)
@@ -485,30 +321,30 @@ VERRAND_ACTION(RollbackCopyUserConfigFile)
         // The copy never came to the destination: whatever stands there is
         // not the action's to undo.
         context->Log(LogLevelInfo, L"Nothing to rollback");
-        removeMadeFolders(context.get(), signal.madeFolders);
-        discardState(*context, state);
+        removeFoldersTheCopyMade(*context, signal.madeFolders);
+        DiscardState(*context, state);
         return ActionDone;
     }
-    if (exists(destination) && !IsMarkedFile(destination, signal.left))
+    if (ObjectExists(destination) && !IsMarkedFile(destination, signal.left))
         return fail(*context, L"Leaving " + destination +
                                   L" as it is: it is no longer the file CopyUserConfigFile put there, and the "
                                   L"rollback state stays at " + state.folder());
     if (signal.change == kReplaced) {
         // Without the kept object the copy never reached the destination.
-        if (exists(replaced)) {
+        if (ObjectExists(replaced)) {
             context->Log(LogLevelInfo, L"Rollback UserConfigFile " + destination);
             context->Log(LogLevelInfo, L"Rollback copying " + replaced + L" to " + destination);
-            if (!putBack(*context, replaced, destination, L"; the replaced file stays at " + replaced))
+            if (!PutBack(*context, replaced, destination, L"; the replaced file stays at " + replaced))
                 return ActionFailed;
         }
-    } else if (exists(destination)) {
+    } else if (ObjectExists(destination)) {
         context->Log(LogLevelInfo, L"Rollback UserConfigFile " + destination);
         // The copy made a file here; a link is removed as the link.
         if (!DeleteFileW(ExtendedLengthPath(destination).c_str()))
-            return fail(*context, withError(L"Couldn't remove " + destination, GetLastError()));
+            return fail(*context, WithError(L"Couldn't remove " + destination, GetLastError()));
     }
-    removeMadeFolders(context.get(), signal.madeFolders);
-    discardState(*context, state);
+    removeFoldersTheCopyMade(*context, signal.madeFolders);
+    DiscardState(*context, state);
     return ActionDone;
 }
 
@@ -529,9 +365,9 @@ VERRAND_ACTION(RemoveUserConfigFile)
     const std::wstring target = JoinPath(dirName, fileName);
     // A retried removal finds the target gone and the first run's state in
     // place, which it keeps.
-    if (!exists(target))
+    if (!ObjectExists(target))
         return ActionDone;
-    if (!acceptLink(*context, both, target))
+    if (!AcceptLinkItself(*context, both, target))
         return ActionFailed;
     const RollbackState state(invocationDir, kRemoveState, target);
     RollbackSignal signal;
@@ -544,7 +380,7 @@ VERRAND_ACTION(RemoveUserConfigFile)
     signal.change = kRemoved;
     DWORD error = 0;
     if (!state.write(signal, error))
-        return fail(*context, withError(L"Couldn't write the rollback signal " + state.signalPath(), error));
+        return fail(*context, WithError(L"Couldn't write the rollback signal " + state.signalPath(), error));
     const std::wstring backup = state.kept(kRollbackCopy);
     context->Log(LogLevelInfo, L"Copying rollback copy of userconfig file to " + backup);
 
@@ -552,18 +388,18 @@ VERRAND_ACTION(RemoveUserConfigFile)
     // inside it stay links.
     std::wstring failed;
     DWORD ignored = 0;
-    if (move(target, backup, 0, error)) {
+    if (MoveObject(target, backup, 0, error)) {
         removeEmptiedFolder(*context, dirName);
         return ActionDone;
     }
     if (error != ERROR_NOT_SAME_DEVICE) {
         state.discard(failed, ignored);
-        return fail(*context, withError(L"Couldn't remove " + target + L"; it stays as it was", error));
+        return fail(*context, WithError(L"Couldn't remove " + target + L"; it stays as it was", error));
     }
 
     // Another volume: a complete copy first, then the target set aside by a
     // rename and deleted; what cannot be deleted is put back.
-    const std::wstring link = exists(target) && LinkAt(target) != NoLink ? target : FirstLinkInside(target);
+    const std::wstring link = ObjectExists(target) && LinkAt(target) != NoLink ? target : FirstLinkInside(target);
     if (!link.empty()) {
         state.discard(failed, ignored);
         return fail(*context, L"Refusing to remove " + target + L": the rollback state lies on another volume, and " +
@@ -576,17 +412,17 @@ VERRAND_ACTION(RemoveUserConfigFile)
         return fail(*context, L"Couldn't copy " + target + L" to " + backup + L"; it stays as it was: " +
                                   PocoWrapper::toWide(e.displayText()));
     }
-    const std::wstring aside = unusedSibling(target, L".removing");
-    if (!move(target, aside, 0, error)) {
+    const std::wstring aside = UnusedSibling(target, L".removing");
+    if (!MoveObject(target, aside, 0, error)) {
         state.discard(failed, ignored);
-        return fail(*context, withError(L"Couldn't remove " + target + L"; it stays as it was", error));
+        return fail(*context, WithError(L"Couldn't remove " + target + L"; it stays as it was", error));
     }
     if (RemoveTreeNoFollow(aside, failed, error)) {
         removeEmptiedFolder(*context, dirName);
         return ActionDone;
     }
-    move(aside, target, 0, ignored);
-    return fail(*context, withError(L"Couldn't remove " + failed + L"; what is left of " + target +
+    MoveObject(aside, target, 0, ignored);
+    return fail(*context, WithError(L"Couldn't remove " + failed + L"; what is left of " + target +
                                         L" was put back, and the complete copy stays at " + backup,
                                     error));
 }
@@ -611,23 +447,23 @@ VERRAND_ACTION(RollbackRemoveUserConfigFile)
         return ActionDone;
     }
     // Without the backup the removal never reached the target.
-    if (!exists(backup)) {
+    if (!ObjectExists(backup)) {
         context->Log(LogLevelInfo, L"Nothing to rollback");
-        discardState(*context, state);
+        DiscardState(*context, state);
         return ActionDone;
     }
     // The removal left nothing at the target: what stands there now is
     // someone else's, and stays.
-    if (exists(target)) {
-        if (!acceptLink(*context, both, target))
+    if (ObjectExists(target)) {
+        if (!AcceptLinkItself(*context, both, target))
             return ActionFailed;
         return fail(*context, L"Leaving " + target + L" as it is: it was put there after RemoveUserConfigFile "
                                                      L"removed the file, and the backup stays at " + backup);
     }
     // The backup stays until the restore is complete.
     context->Log(LogLevelInfo, L"Rollback copying " + backup + L" to " + target);
-    if (!putBack(*context, backup, target, L"; the backup stays at " + backup))
+    if (!PutBack(*context, backup, target, L"; the backup stays at " + backup))
         return ActionFailed;
-    discardState(*context, state);
+    DiscardState(*context, state);
     return ActionDone;
 }

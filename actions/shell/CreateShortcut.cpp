@@ -1,5 +1,8 @@
 // CreateShortcut: writes a shell link (.lnk) through the shell-link object,
 // or an Internet shortcut (.url) when the target is a web address.
+// Given an invocation-data folder, it keeps what its twin
+// RollbackCreateShortcut needs there: the shortcut file that stood at the
+// place (moved into the state whole) and the folders it made.
 #include <string>
 
 #include <windows.h>
@@ -12,7 +15,11 @@
 #include <Poco/Exception.h>
 
 #include "core/Action.h"
+#include "core/FileIdentity.h"
+#include "core/FileLinks.h"
+#include "core/KeptObjects.h"
 #include "core/PathRules.h"
+#include "core/RollbackState.h"
 #include "core/TrueFalseWords.h"
 #include "PocoWrapper/File.h"
 #include "PocoWrapper/String.h"
@@ -21,6 +28,7 @@
 #include "NormalizePath.h"
 #include "RunAsUserFlag.h"
 #include "ShellArgumentNames.h"
+#include "ShellRollback.h"
 #include "ShortcutTarget.h"
 
 namespace {
@@ -62,13 +70,127 @@ ShortcutArguments readArguments(IActionContext& context)
     return arguments;
 }
 
+// The shortcut's place as both actions compute it: the normalised path,
+// with ".url" for the ".lnk" of a web shortcut.
+std::wstring savePathOf(const std::wstring& linkPath, const std::wstring& target)
+{
+    return IsWebTarget(target) ? WebShortcutPath(linkPath) : linkPath;
+}
+
+// The rollback state of one create. begin() writes the signal before the
+// place is touched and moves the shortcut that stood there into the state;
+// finish() records what the save left. A create that does not finish is
+// undone here: the shortcut that stood there goes back, the folders made
+// go, and so does the state. A retried step keeps the first run's state.
+class CreateState {
+public:
+    CreateState(IActionContext& context, const std::wstring& invocationFolder, const std::wstring& savePath)
+        : m_context(context), m_enabled(!invocationFolder.empty()),
+          m_state(invocationFolder, ShellState::CreateShortcut, savePath), m_path(m_state.object()),
+          m_earlier(false), m_own(false), m_moved(false), m_saving(false)
+    {
+    }
+
+    ~CreateState()
+    {
+        if (m_earlier && m_saving) {
+            // The place holds this step's shortcut, as far as it got.
+            DWORD ignored = 0;
+            MarkLeftObject(m_path, m_signal, ignored);
+            m_state.write(m_signal, ignored);
+        }
+        if (m_own)
+            undo();
+    }
+
+    bool begin(const std::vector<std::wstring>& missing)
+    {
+        if (!m_enabled)
+            return true;
+        if (m_state.read(m_signal)) {
+            if (!StillAsLeft(m_context, m_state, m_signal, L"CreateShortcut"))
+                return false;
+            m_earlier = true;
+            m_context.Log(LogLevelInfo, L"Keeping the rollback state of this step's first run: " + m_state.folder());
+            return true;
+        }
+        const bool present = ObjectExists(m_path);
+        if (present && !IsPlainFile(m_path)) {
+            // A folder at the place is no shortcut to keep: the save fails on it.
+            if (LinkAt(m_path) == NoLink) {
+                m_enabled = false;
+                return true;
+            }
+            if (!AcceptLinkItself(m_context, ShellArgumentNames::LinkFullPath, m_path))
+                return false;
+        }
+        m_signal.object = m_state.object();
+        m_signal.change = present ? ShellState::Replaced : ShellState::Created;
+        m_signal.madeFolders = missing;
+        DWORD error = 0;
+        m_context.Log(LogLevelInfo, L"Writing rollback signal: " + m_state.signalPath());
+        if (!m_state.write(m_signal, error))
+            return Failed(m_context, L"Couldn't write the rollback signal " + m_state.signalPath(), error);
+        m_own = true;
+        if (present && !KeepObject(m_path, m_state.kept(ShellState::KeptShortcut), m_moved, error))
+            return Failed(m_context, L"Couldn't keep " + m_path + L" in the rollback state " + m_state.folder(),
+                                error);
+        return true;
+    }
+
+    // The place is about to be written.
+    void saving() { m_saving = true; }
+
+    bool finish()
+    {
+        if (!m_enabled)
+            return true;
+        DWORD error = 0;
+        if (!MarkLeftObject(m_path, m_signal, error))
+            return Failed(m_context, L"Couldn't read back the shortcut " + m_path, error);
+        if (!m_state.write(m_signal, error))
+            return Failed(m_context, L"Couldn't write the rollback signal " + m_state.signalPath(), error);
+        m_own = false;
+        m_saving = false;
+        return true;
+    }
+
+private:
+    void undo()
+    {
+        const std::wstring kept = m_state.kept(ShellState::KeptShortcut);
+        if (m_signal.change == ShellState::Replaced) {
+            // A copy on another volume left the original in place until the save.
+            if (ObjectExists(kept) && (m_moved || m_saving) &&
+                !PutBack(m_context, kept, m_path, L"; the shortcut that was there stays at " + kept))
+                return;
+        } else if (m_saving && ObjectExists(m_path) && !DeleteFileW(ExtendedLengthPath(m_path).c_str())) {
+            Failed(m_context, L"Couldn't remove " + m_path, GetLastError());
+            return;
+        }
+        DWORD ignored = 0;
+        RemoveMadeFolders(0, m_signal.madeFolders, std::wstring(), ignored);
+        DiscardState(m_context, m_state);
+    }
+
+    IActionContext& m_context;
+    bool m_enabled;
+    const RollbackState m_state;
+    const std::wstring m_path;
+    RollbackSignal m_signal;
+    bool m_earlier;
+    bool m_own;
+    bool m_moved;
+    bool m_saving;
+};
+
 // Builds and saves one shortcut. Every failure is logged as one error line
 // and makes write() return false. The COM objects go with the writer.
 class ShortcutWriter {
 public:
-    ShortcutWriter(IActionContext& context, const ShortcutArguments& arguments)
-        : m_context(context), m_arguments(arguments), m_iconForWebShortcut(false), m_iconIndex(0),
-          m_settingsLeftOut(false)
+    ShortcutWriter(IActionContext& context, const ShortcutArguments& arguments, const std::wstring& stateFolder)
+        : m_context(context), m_arguments(arguments), m_stateFolder(stateFolder), m_iconForWebShortcut(false),
+          m_iconIndex(0), m_settingsLeftOut(false)
     {
     }
 
@@ -80,15 +202,21 @@ public:
         m_context.Log(LogLevelInfo, L"Creating link, location:  " + linkPath);
 
         const std::wstring folder = linkPath.substr(0, linkPath.rfind(L'\\') + 1);
+        m_savePath = savePathOf(linkPath, m_arguments.pathToTarget);
+        CreateState state(m_context, m_stateFolder, m_savePath);
+        if (!state.begin(MissingFolders(folder)))
+            return false;
         if (!PocoWrapper::File(folder).createDirectories()) {
             m_context.Log(LogLevelError, L"Couldn't create folder: " + folder);
             return false;
         }
 
-        m_savePath = linkPath;
         m_linkArguments = m_arguments.arguments;
         const bool created = IsWebTarget(m_arguments.pathToTarget) ? createWebShortcut() : createShellLink();
-        if (!created || !applySettings() || !save() || !writeWebShortcutIcon() || !savedFileHoldsData())
+        if (!created || !applySettings())
+            return false;
+        state.saving();
+        if (!save() || !writeWebShortcutIcon() || !savedFileHoldsData() || !state.finish())
             return false;
         if (m_settingsLeftOut)
             m_context.Log(LogLevelInfo, L"Internet shortcut saved without link settings");
@@ -117,7 +245,6 @@ private:
         // own IPersistFile, with the icon written into the file afterwards.
         m_link = QueryInterfaceOf<IShellLinkW>(m_object.get(), kShellLinkW);
 
-        m_savePath = WebShortcutPath(m_savePath);
         m_linkArguments.clear();
         return true;
     }
@@ -251,6 +378,7 @@ private:
 
     IActionContext& m_context;
     const ShortcutArguments& m_arguments;
+    const std::wstring m_stateFolder;
     boost::shared_ptr<IUnknown> m_object;
     // Empty only for an Internet-shortcut object that refuses IShellLinkW.
     boost::shared_ptr<IShellLinkW> m_link;
@@ -274,6 +402,44 @@ VERRAND_ACTION(CreateShortcut)
         context->Log(LogLevelInfo, L"runAction not 1. Skipping...");
         return ActionDone;
     }
-    ShortcutWriter writer(*context, arguments);
+    const std::wstring stateFolder = StateFolderArgument(*context);
+    if (!AcceptStateFolder(*context, stateFolder, false))
+        return ActionFailed;
+    ShortcutWriter writer(*context, arguments, stateFolder);
     return writer.write() ? ActionDone : ActionFailed;
+}
+
+VERRAND_ACTION(RollbackCreateShortcut)
+{
+    const std::wstring linkFullPath = *context->GetArg(ShellArgumentNames::LinkFullPath);
+    const std::wstring target = *context->GetArg(ShellArgumentNames::PathToTarget);
+    const std::wstring stateFolder = StateFolderArgument(*context);
+    const std::wstring linkPath = ToBackslashForm(NormalizePath(linkFullPath));
+    if (!AcceptStateFolder(*context, stateFolder, true) ||
+        !AcceptPath(*context, ShellArgumentNames::LinkFullPath, linkPath, CheckTarget(linkPath)))
+        return ActionFailed;
+
+    const RollbackState state(stateFolder, ShellState::CreateShortcut, savePathOf(linkPath, target));
+    RollbackSignal signal;
+    if (!SignalToRollBack(*context, state, signal))
+        return ActionDone;
+    if (!StillAsLeft(*context, state, signal, L"CreateShortcut"))
+        return ActionFailed;
+
+    const std::wstring& path = state.object();
+    const std::wstring kept = state.kept(ShellState::KeptShortcut);
+    if (signal.change == ShellState::Replaced && ObjectExists(kept)) {
+        context->Log(LogLevelInfo, L"Putting back the shortcut that was there before: " + path);
+        if (!PutBack(*context, kept, path, L"; the shortcut that was there stays at " + kept))
+            return ActionFailed;
+    } else if (ObjectExists(path)) {
+        context->Log(LogLevelInfo, L"Removing the shortcut CreateShortcut saved: " + path);
+        if (!DeleteFileW(ExtendedLengthPath(path).c_str())) {
+            Failed(*context, L"Couldn't remove " + path, GetLastError());
+            return ActionFailed;
+        }
+    }
+    RemoveFoldersMade(*context, signal.madeFolders, L"CreateShortcut");
+    DiscardState(*context, state);
+    return ActionDone;
 }

@@ -1,14 +1,22 @@
 // RemoveShortcut: deletes a shortcut file and then the folders that held it,
 // walking upwards as long as each folder can be removed, but never into a
-// shell folder. Fails towards the host only for a path it refuses.
+// shell folder. Fails towards the host only for a path it refuses, and for
+// a rollback state it cannot keep. Given an invocation-data folder, it moves
+// the shortcut into the state instead of deleting it, for its twin
+// RollbackRemoveShortcut to put back with the folders it needs.
 #include <string>
 
 #include "core/Action.h"
+#include "core/FileIdentity.h"
+#include "core/FileLinks.h"
+#include "core/KeptObjects.h"
 #include "core/PathRules.h"
+#include "core/RollbackState.h"
 #include "core/ShellFolders.h"
 #include "PocoWrapper/File.h"
 
 #include "ShellArgumentNames.h"
+#include "ShellRollback.h"
 #include "ShortcutTarget.h"
 
 namespace {
@@ -56,16 +64,59 @@ void removeEmptiedFolders(IActionContext& context, const std::wstring& linkPath)
             context.Log(LogLevelInfo, L" Shell folder stays: " + folder);
             return;
         }
-        context.Log(LogLevelInfo, L" Remove directory: " + folder);
         DWORD error = 0;
-        if (removeFolder(folder, error))
+        if (removeFolder(folder, error)) {
+            context.Log(LogLevelInfo, L" Remove directory: " + folder);
             continue;
+        }
         if (error == ERROR_DIR_NOT_EMPTY)
             context.Log(LogLevelInfo, L"Shortcut directory still contains other shortcuts." + std::to_wstring(error));
         else
             context.Log(LogLevelInfo, L"Failed to remove directory. Error code: " + std::to_wstring(error));
         return;
     }
+}
+
+enum Removal {
+    Removed,
+    NotRemoved,
+    Refused,
+};
+
+// Moves the shortcut into its rollback state. Nothing there, or a retried
+// step that finds the first run's state, removes nothing and writes nothing.
+Removal removeKept(IActionContext& context, const std::wstring& stateFolder, const std::wstring& linkPath)
+{
+    const RollbackState state(stateFolder, ShellState::RemoveShortcut, linkPath);
+    const std::wstring& path = state.object();
+    const bool present = ObjectExists(path);
+    RollbackSignal signal;
+    if (state.read(signal)) {
+        if (!present)
+            return NotRemoved;
+        context.Log(LogLevelError, L"Refusing to remove " + path +
+                                       L": the rollback state of an earlier removal is kept at " + state.folder());
+        return Refused;
+    }
+    if (!present || (!IsPlainFile(path) && LinkAt(path) == NoLink))
+        return NotRemoved;
+    if (!AcceptLinkItself(context, ShellArgumentNames::LinkFullPath, path))
+        return Refused;
+
+    signal.object = path;
+    signal.change = ShellState::Removed;
+    DWORD error = 0;
+    context.Log(LogLevelInfo, L"Writing rollback signal: " + state.signalPath());
+    if (!state.write(signal, error)) {
+        Failed(context, L"Couldn't write the rollback signal " + state.signalPath(), error);
+        return Refused;
+    }
+    bool moved = false;
+    if (KeepObject(path, state.kept(ShellState::KeptShortcut), moved, error) &&
+        (moved || DeleteFileW(ExtendedLengthPath(path).c_str())))
+        return Removed;
+    DiscardState(context, state);
+    return NotRemoved;
 }
 
 int removeShortcut(IActionContext& context)
@@ -76,6 +127,9 @@ int removeShortcut(IActionContext& context)
     }
     std::wstring linkPath = *context.GetArg(ShellArgumentNames::LinkFullPath);
     const std::wstring target = *context.GetArg(ShellArgumentNames::PathToTarget);
+    const std::wstring stateFolder = StateFolderArgument(context);
+    if (!AcceptStateFolder(context, stateFolder, false))
+        return ActionFailed;
     if (IsWebTarget(target))
         linkPath = webShortcutPath(linkPath);
 
@@ -86,7 +140,14 @@ int removeShortcut(IActionContext& context)
         if (!AcceptPath(context, ShellArgumentNames::LinkFullPath, linkPath, CheckTarget(linkPath)))
             return ActionFailed;
         context.Log(LogLevelInfo, L" Remove link file: " + linkPath);
-        if (DeleteFileW(PocoWrapper::toExtendedLengthPathW(linkPath).c_str()))
+        Removal removal = NotRemoved;
+        if (!stateFolder.empty())
+            removal = removeKept(context, stateFolder, linkPath);
+        else if (DeleteFileW(PocoWrapper::toExtendedLengthPathW(linkPath).c_str()))
+            removal = Removed;
+        if (removal == Refused)
+            return ActionFailed;
+        if (removal == Removed)
             removeEmptiedFolders(context, linkPath);
         else
             context.Log(LogLevelError, L" Cannot remove lik file: " + linkPath);
@@ -104,5 +165,44 @@ VERRAND_ACTION(RemoveShortcut)
     } catch (...) {
         context->Log(LogLevelError, L"RemoveShortcut crashed");
     }
+    return ActionDone;
+}
+
+VERRAND_ACTION(RollbackRemoveShortcut)
+{
+    const std::wstring linkPath = *context->GetArg(ShellArgumentNames::LinkFullPath);
+    const std::wstring target = *context->GetArg(ShellArgumentNames::PathToTarget);
+    const std::wstring stateFolder = StateFolderArgument(*context);
+    if (!AcceptStateFolder(*context, stateFolder, true))
+        return ActionFailed;
+    if (CheckGiven(linkPath) == PathEmpty) {
+        context->Log(LogLevelInfo, L"Nothing to rollback");
+        return ActionDone;
+    }
+    if (!AcceptPath(*context, ShellArgumentNames::LinkFullPath, linkPath, CheckTarget(linkPath)))
+        return ActionFailed;
+
+    // The removal took the .url of a web shortcut when no .lnk stood there.
+    RollbackState state(stateFolder, ShellState::RemoveShortcut, linkPath);
+    RollbackSignal signal;
+    if (!state.read(signal) && IsWebTarget(target))
+        state = RollbackState(stateFolder, ShellState::RemoveShortcut, WebShortcutPath(linkPath));
+    if (!SignalToRollBack(*context, state, signal))
+        return ActionDone;
+    // Without the kept shortcut the removal never reached the place.
+    const std::wstring kept = state.kept(ShellState::KeptShortcut);
+    if (!ObjectExists(kept)) {
+        context->Log(LogLevelInfo, L"Nothing to rollback");
+        DiscardState(*context, state);
+        return ActionDone;
+    }
+    // The removal left nothing at the place: whatever stands there now is
+    // someone else's.
+    if (!StillAsLeft(*context, state, signal, L"RemoveShortcut"))
+        return ActionFailed;
+    context->Log(LogLevelInfo, L"Putting back the shortcut RemoveShortcut removed: " + state.object());
+    if (!PutBack(*context, kept, state.object(), L"; the removed shortcut stays at " + kept))
+        return ActionFailed;
+    DiscardState(*context, state);
     return ActionDone;
 }

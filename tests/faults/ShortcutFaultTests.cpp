@@ -5,6 +5,7 @@
 
 #include <objbase.h>
 
+#include "core/FileLinks.h"
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
@@ -132,5 +133,34 @@ TEST_F(ShortcutFaultTest, FullVolumeLeavesNoHalfWrittenShortcut)
         expectFailedWith(L"Couldn't save shortcut file");
         EXPECT_FALSE(context->HasLine(L"Internet shortcut saved without link settings"));
         EXPECT_EQ(std::vector<std::wstring>{ L"filler" }, entriesOf(volume));
+    }
+}
+
+TEST_F(ShortcutFaultTest, ALinkAtTheShortcutsPlaceIsNeverReachedThroughByTheStateKeepingActions)
+{
+    // The user's own shortcut elsewhere, and a link to it at the place. Kept
+    // for a rollback, the link would be moved by following it (Wine), and a
+    // save would write into the user's file: where the link cannot be moved
+    // as a link, the actions refuse it.
+    const std::wstring usersShortcut = root.file(L"users.lnk");
+    const std::wstring link = root.file(L"Notes.lnk");
+    const std::wstring state = root.file(L"state");
+    WriteBytes(usersShortcut, "the user's own shortcut");
+    if (!MakeUnixLink(link, usersShortcut))
+        GTEST_SKIP() << "links are made as Unix symbolic links, which needs Wine's Unix side";
+    DWORD error = 0;
+    if (LinkCanBeHandledItself(link, LinkAt(link), error))
+        GTEST_SKIP() << "this system moves links as links; the refusal is for one that cannot";
+    for (const char* action : { "CreateShortcut", "RemoveShortcut" }) {
+        SCOPED_TRACE(action);
+        context = RecordingContext::Create({ { L"linkFullPath", link }, { L"pathToTarget", kProgram },
+                                             { L"runAction", L"1" }, { L"$action.invocationdata.dir", state } });
+        EXPECT_EQ(1, CallAction(action, context));
+        const std::vector<std::wstring> errors = context->Texts(4);
+        ASSERT_EQ(1u, errors.size());
+        EXPECT_EQ(0u, errors[0].find(L"Refusing linkFullPath \"" + link + L"\": it is a link")) << Narrow(errors[0]);
+        EXPECT_EQ("the user's own shortcut", ReadBytes(usersShortcut));
+        EXPECT_NE(NoLink, LinkAt(link));
+        EXPECT_TRUE(entriesOf(state).empty());
     }
 }

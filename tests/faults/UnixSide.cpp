@@ -187,3 +187,8 @@ SmallVolume::~SmallVolume()
     if (m_inForce)
         RunUnixScript("umount -l " + QuotedUnixPath(m_folder));
 }
+
+bool MakeUnixLink(const std::wstring& link, const std::wstring& target)
+{
+    return RunningUnderWine() && RunUnixScript("ln -s " + QuotedUnixPath(target) + " " + QuotedUnixPath(link)) == 0;
+}

@@ -18,6 +18,10 @@ int RunUnixScript(const std::string& script);
 // The Unix path of a Windows path, quoted for /bin/sh.
 std::string QuotedUnixPath(const std::wstring& path);
 
+// A Unix symbolic link at link to target; false where there is no Unix
+// side (not under Wine) or it cannot be made.
+bool MakeUnixLink(const std::wstring& link, const std::wstring& target);
+
 // A folder in which nothing can be created or removed while the object
 // exists: first an ACL that denies everyone adding or removing entries (what
 // Windows honours), and when that is not honoured, under Wine, the Unix

@@ -59,12 +59,7 @@ protected:
 
     // A Unix symbolic link; false (with the test skipped) where there is
     // no Unix side.
-    bool makeLink(const std::wstring& link, const std::wstring& target)
-    {
-        if (!RunningUnderWine())
-            return false;
-        return RunUnixScript("ln -s " + QuotedUnixPath(target) + " " + QuotedUnixPath(link)) == 0;
-    }
+    bool makeLink(const std::wstring& link, const std::wstring& target) { return MakeUnixLink(link, target); }
 
     ScopedTempDir dir;
     const std::wstring invocation;

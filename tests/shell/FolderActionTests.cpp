@@ -86,11 +86,13 @@ TEST_F(EnsureFolderExistsTest, DriveRootsAreFoldersThatExistOrMissingDrives)
 
 TEST_F(EnsureFolderExistsTest, PathsWindowsWouldReadDifferentlyAreRefusedAndNothingIsMade)
 {
-    for (const wchar_t* folder : { L"\\p\\e\\t1.", L"\\p\\..\\e", L"\\p\\CON\\t1", L"\\p\\aux.d" }) {
+    for (const wchar_t* folder : { L"\\p\\e\\t1.", L"\\p\\..\\e", L"\\p\\CON\\t1", L"\\p\\aux.d", L"\\p\\\\CON\\" }) {
         EXPECT_EQ(1, run(temp.path() + folder)) << Narrow(folder);
         ASSERT_EQ(1u, context->lines.size()) << Narrow(folder);
         EXPECT_EQ(4, context->lines[0].level);
-        EXPECT_EQ(0u, context->lines[0].text.find(L"Refusing FolderName \"")) << Narrow(folder);
+        // The refusal shows the path as it was given.
+        EXPECT_EQ(0u, context->lines[0].text.find(L"Refusing FolderName \"" + temp.path() + folder + L"\": "))
+            << Narrow(context->lines[0].text);
         EXPECT_FALSE(PathExists(temp.file(L"p"))) << Narrow(folder);
         EXPECT_FALSE(PathExists(temp.file(L"e"))) << Narrow(folder);
     }
