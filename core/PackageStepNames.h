@@ -2,10 +2,13 @@
 // What `verrand-host msi` writes into a package and VerrandCA.dll reads
 // when the package runs: the steps' argument table (Action, Name, Value:
 // the values unformatted), the property that names an immediate step's
-// action just before it runs, and the entry point that sets the
-// CustomActionData of the deferred, rollback and commit steps.
+// action just before it runs, the entry point that sets the
+// CustomActionData of the deferred, rollback and commit steps, and the one
+// that removes the package's shared state folder (argument StateFolderArgument).
 namespace PackageStepNames {
 const wchar_t* const ArgumentTable = L"VerrandActionData";
 const wchar_t* const StepProperty = L"VerrandStep";
 const wchar_t* const DataEntry = L"SetCustomActionData";
+const wchar_t* const StateFolderEntry = L"RemoveStateFolder";
+const wchar_t* const StateFolderArgument = L"Folder";
 }

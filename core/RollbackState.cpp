@@ -7,12 +7,15 @@
 #include "core/PathRules.h"
 #include "core/RegistryNames.h"
 #include "core/ScopedHandle.h"
-#include "PocoWrapper/File.h"
 #include "PocoWrapper/String.h"
 
 namespace {
 const wchar_t* const kSignalName = L"DoRollback";
 const wchar_t* const kSignalDraft = L"DoRollback.new";
+const wchar_t* const kStateMark = L"VerrandState";
+const char* const kStateMarkText =
+    "Rollback state of Verrand's actions: removed with this folder once the installation is committed or rolled "
+    "back.\r\n";
 
 // The tags of the signal's lines after the object and the change.
 const std::wstring kFolderTag = L"folder ";
@@ -320,8 +323,9 @@ bool RollbackState::read(RollbackSignal& signal) const
 
 bool RollbackState::write(const RollbackSignal& signal, DWORD& error) const
 {
-    if (!PocoWrapper::File(m_invocationFolder).createDirectories() ||
-        (!CreateDirectoryW(ExtendedLengthPath(m_folder).c_str(), 0) && GetLastError() != ERROR_ALREADY_EXISTS)) {
+    if (!MakeInvocationFolder(m_invocationFolder, error))
+        return false;
+    if (!CreateDirectoryW(ExtendedLengthPath(m_folder).c_str(), 0) && GetLastError() != ERROR_ALREADY_EXISTS) {
         error = GetLastError();
         return false;
     }
@@ -416,4 +420,77 @@ bool IsMarkedFile(const std::wstring& path, const FileMark& mark)
     FileMark now;
     DWORD error = 0;
     return ReadFileMark(path, now, error) && now == mark;
+}
+
+namespace {
+// The path without the separators that end it (a drive root keeps its own).
+std::wstring withoutTrailingSeparators(std::wstring path)
+{
+    while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/') && !IsDriveRoot(path))
+        path.pop_back();
+    return path;
+}
+}
+
+bool MakeInvocationFolder(const std::wstring& invocationFolder, DWORD& error)
+{
+    const std::wstring folder = withoutTrailingSeparators(WithoutExtendedPrefix(FullPath(invocationFolder)));
+    // The folders that are missing, innermost first.
+    std::vector<std::wstring> missing;
+    for (std::wstring at = folder; !IsDriveRoot(at) && AttributesAt(at) == INVALID_FILE_ATTRIBUTES;) {
+        missing.push_back(at);
+        const std::wstring::size_type cut = at.find_last_of(L"\\/");
+        if (cut == std::wstring::npos || cut == 0)
+            break;
+        at = withoutTrailingSeparators(at.substr(0, cut + 1));
+    }
+    for (std::vector<std::wstring>::reverse_iterator it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (!CreateDirectoryW(ExtendedLengthPath(*it).c_str(), 0)) {
+            // Made meanwhile by someone else: not a folder this call made.
+            if (GetLastError() == ERROR_ALREADY_EXISTS)
+                continue;
+            error = GetLastError();
+            return false;
+        }
+        if (*it != folder && !MarkStateFolder(*it, error))
+            return false;
+    }
+    if (missing.empty() && !(AttributesAt(folder) & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = ERROR_DIRECTORY;
+        return false;
+    }
+    return true;
+}
+
+bool MarkStateFolder(const std::wstring& folder, DWORD& error)
+{
+    return writeWhole(JoinPath(folder, kStateMark), kStateMarkText, error);
+}
+
+bool IsMarkedStateFolder(const std::wstring& folder)
+{
+    const std::wstring mark = JoinPath(folder, kStateMark);
+    const DWORD attributes = AttributesAt(mark);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) && LinkAt(mark) == NoLink;
+}
+
+StateFolderRemoval RemoveStateFolder(const std::wstring& given, std::wstring& failedPath, DWORD& error)
+{
+    const std::wstring folder = withoutTrailingSeparators(given);
+    const DWORD attributes = AttributesAt(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return StateFolderMissing;
+        failedPath = folder;
+        return StateFolderNotRemoved;
+    }
+    if (LinkAt(folder) != NoLink)
+        return StateFolderIsLink;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return StateFolderIsFile;
+    if (!IsMarkedStateFolder(folder))
+        return StateFolderNotMarked;
+    return RemoveTreeNoFollow(folder, failedPath, error) ? StateFolderRemoved : StateFolderNotRemoved;
 }

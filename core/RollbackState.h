@@ -117,3 +117,30 @@ private:
 bool ReadFileMark(const std::wstring& path, FileMark& mark, DWORD& error);
 // True when the file at path is still the one the mark was taken of.
 bool IsMarkedFile(const std::wstring& path, const FileMark& mark);
+
+// Makes an invocation-data folder and every folder missing on its way. Each
+// folder made above the invocation-data folder itself gets the mark of a
+// state folder Verrand made (a file "VerrandState"), so that a package's
+// shared state folder ([VerrandStateFolder], made by its first step that
+// keeps state) can later be removed whole. A folder that stood already is
+// never marked. False with the error when a folder or a mark cannot be made.
+bool MakeInvocationFolder(const std::wstring& invocationFolder, DWORD& error);
+
+// Gives a folder made to hold rollback state the mark; false with the error.
+bool MarkStateFolder(const std::wstring& folder, DWORD& error);
+// True when the folder carries the mark (a plain file, not a link).
+bool IsMarkedStateFolder(const std::wstring& folder);
+
+enum StateFolderRemoval {
+    StateFolderRemoved,
+    StateFolderMissing,    // nothing stands at the path
+    StateFolderIsLink,     // a link or junction stands there: never followed
+    StateFolderIsFile,     // a file stands there
+    StateFolderNotMarked,  // a folder Verrand did not make for its state
+    StateFolderNotRemoved, // the removal stopped (failedPath, error)
+};
+
+// Removes a state folder with everything in it, links inside as links
+// (RemoveTreeNoFollow), when it is a folder Verrand made for its state;
+// anything else is left as it is.
+StateFolderRemoval RemoveStateFolder(const std::wstring& folder, std::wstring& failedPath, DWORD& error);

@@ -293,7 +293,8 @@ private:
         const std::string place = "plan " + plan.name + ": steps[" + std::to_string(index) + "]" + (twin ? ".rollback" : "");
         if (isOneOf(action.action, { L"InstallDUBundle", L"UnInstallDUBundle", L"SetWindowsSystemFolderProps" }))
             return place + ": " + utf8(action.action) + " cannot run inside a Windows Installer package";
-        if (!m_exports.count(utf8(action.action)) || action.action == PackageStepNames::DataEntry)
+        if (!m_exports.count(utf8(action.action)) || action.action == PackageStepNames::DataEntry ||
+            action.action == PackageStepNames::StateFolderEntry)
             return place + ": the custom-action DLL has no action " + utf8(action.action);
         for (PropertyValues::const_iterator it = action.arguments.begin(); it != action.arguments.end(); ++it) {
             const std::string argument = place + ".args." + utf8(it->first);
@@ -402,20 +403,20 @@ private:
         addRow(L"Verrand_SetStateFolder", SetsProperty, StateFolderProperty, L"[TempFolder]Verrand [ProductCode]", L"",
                m_data);
         m_ownProperties.insert(StateFolderProperty);
-        const std::wstring removal = L"cmd /c rmdir /s /q \"[" + std::wstring(StateFolderProperty) + L"]\" 2>nul";
         std::vector<SequenceRow> later;
         later.swap(m_removal.rows);
-        addRow(L"Verrand_ForgetStateOnRollback", DllRollback + NoImpersonation, CustomActionBinary,
-               L"RunRollBackCommand", L"", m_removal);
-        addArgument(L"Verrand_ForgetStateOnRollback", L"RollBackCmdLine", removal);
-        addArgument(L"Verrand_ForgetStateOnRollback", L"HideWindows", L"1");
-        addRow(L"Verrand_ForgetState", DllCommit + NoImpersonation, CustomActionBinary, L"RunCommand", L"",
-               m_removal);
-        addArgument(L"Verrand_ForgetState", L"CmdLine", removal);
-        addArgument(L"Verrand_ForgetState", L"HideWindows", L"1");
+        addStateFolderRemoval(L"Verrand_ForgetStateOnRollback", DllRollback);
+        addStateFolderRemoval(L"Verrand_ForgetState", DllCommit);
         m_removal.rows.insert(m_removal.rows.end(), later.begin(), later.end());
-        m_ownProperties.insert(L"Verrand_ForgetStateOnRollback");
-        m_ownProperties.insert(L"Verrand_ForgetState");
+    }
+
+    // The state folder goes through VerrandCA.dll's own entry, which starts no process.
+    void addStateFolderRemoval(const std::wstring& action, int type)
+    {
+        addRow(action, type + NoImpersonation, CustomActionBinary, PackageStepNames::StateFolderEntry, L"",
+               m_removal);
+        addArgument(action, PackageStepNames::StateFolderArgument, L"[" + std::wstring(StateFolderProperty) + L"]");
+        m_ownProperties.insert(action);
     }
 
     void finishHiddenProperties()

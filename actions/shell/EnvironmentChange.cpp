@@ -5,6 +5,7 @@
 
 #include "core/PathRules.h"
 #include "core/RegistryNames.h"
+#include "core/RollbackState.h"
 #include "core/ScopedHandle.h"
 #include "PocoWrapper/File.h"
 
@@ -161,10 +162,8 @@ std::wstring EnvironmentChangePath(const std::wstring& folder, const std::wstrin
 bool SaveEnvironmentChange(const std::wstring& folder, const EnvironmentChange& change, std::wstring& path,
                            DWORD& error)
 {
-    if (!PocoWrapper::File(folder).createDirectories()) {
-        error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_PATH_NOT_FOUND;
+    if (!MakeInvocationFolder(folder, error))
         return false;
-    }
     const std::string bytes = EncodeEnvironmentChange(change);
     // Written under a name of its own, then given its number without
     // replacing anything: a record is whole once it has one.

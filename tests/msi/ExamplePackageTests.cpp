@@ -129,6 +129,7 @@ TEST_F(ExamplePackage, InstallsWithEveryActionAndRemovesAllOfIt)
     ExpectKeyNotLogged(install);
     EXPECT_TRUE(install.Logged("Verrand RunCommand level 2: ")) << "the command line, masked";
     EXPECT_FALSE(places.StateLeft(kNotesProduct)) << "the commit action cleans the shared folder";
+    EXPECT_TRUE(install.Logged("Verrand RemoveStateFolder level 2: Removed the state folder ")) << "without a command";
 
     const MsiexecResult removal = RunMsiexec(std::wstring(L"/x ") + kNotesProduct);
     ASSERT_EQ(0u, removal.exitCode) << removal.log;
@@ -151,6 +152,8 @@ TEST_F(ExamplePackage, LateFailureRollsBackEveryAction)
         EXPECT_NE(std::string::npos, at) << twin << " after the one before";
         previous = at == std::string::npos ? previous : at;
     }
+    // Last of all, the shared state folder.
+    EXPECT_NE(std::string::npos, result.log.find("Verrand RemoveStateFolder level 2: Removed the state folder ", previous));
     ExpectNothingLeft(kFailingProduct, result);
     EXPECT_EQ(pathBefore, places.Path());
 }
@@ -168,6 +171,8 @@ TEST_F(ExamplePackage, MajorUpgradeKeepsTheUsersFileAndWhatTheOlderVersionMade)
     const std::wstring pathBefore = places.Path();
     const MsiexecResult install = Install(L"handwritten\\notes.msi");
     ASSERT_EQ(0u, install.exitCode) << install.log;
+    EXPECT_TRUE(install.Logged("Verrand RemoveStateFolder level 2: Removed the state folder ")) << install.log;
+    EXPECT_FALSE(places.StateLeft(kNotesProduct));
     const std::wstring userFile = places.userFolder + L"\\notes.ini";
     WriteBytes(userFile, "[notes]\r\nfolder=changed by the user\r\n");
 

@@ -28,7 +28,7 @@ const std::set<std::string> kExports = { "GetProductOSDefaultInstallLocation", "
                                          "RemoveShortcut", "CopyUserConfigFile", "RollbackCopyUserConfigFile",
                                          "RemoveUserConfigFile", "RollbackRemoveUserConfigFile", "RunCommand",
                                          "RunRollBackCommand", "InstallDUBundle", "SetWindowsSystemFolderProps",
-                                         "SetCustomActionData", "ConfigureEnvironment",
+                                         "SetCustomActionData", "RemoveStateFolder", "ConfigureEnvironment",
                                          "RollbackConfigureEnvironment" };
 
 PlanStep step(const wchar_t* action, PropertyValues arguments)
@@ -128,8 +128,9 @@ TEST(PackagePlan, EachStepRunsWhereItsRuleSays)
         { L"Verrand_Install6_RunCommand", 3073 + 8192, L"RunCommand" },
         // The data of every script action is set once, hidden since a step holds a secret.
         { L"Verrand_SetCustomActionData", 1 + 8192, L"SetCustomActionData" },
-        { L"Verrand_ForgetState", 3585, L"RunCommand" },
-        { L"Verrand_ForgetStateOnRollback", 3329, L"RunRollBackCommand" },
+        // The shared state folder goes through the DLL's own entry, no command.
+        { L"Verrand_ForgetState", 3585, L"RemoveStateFolder" },
+        { L"Verrand_ForgetStateOnRollback", 3329, L"RemoveStateFolder" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.action)));
@@ -200,6 +201,8 @@ TEST(PackagePlan, DataNamesTheTransactionTheStateFolderAndTheSecrets)
               laid.argument(L"Verrand_Install7_Rollback_RollbackConfigureEnvironment", L"$action.invocationdata.dir"));
     EXPECT_EQ(L"<none>", laid.argument(L"Verrand_Install3_CreateShortcut", L"$action.invocationdata.dir"));
     EXPECT_EQ(L"[TempFolder]Verrand [ProductCode]", laid.action(L"Verrand_SetStateFolder")->target);
+    for (const wchar_t* removal : { L"Verrand_ForgetState", L"Verrand_ForgetStateOnRollback" })
+        EXPECT_EQ(L"[VerrandStateFolder]", laid.argument(removal, L"Folder"));
     // The package's own hidden names first, each once.
     EXPECT_EQ(L"OWN;KEY;Verrand_Install6_RunCommand", laid.additions.hiddenProperties);
     // Upgrade found an older version: its own kind, and a first install only without one.
@@ -224,6 +227,7 @@ TEST(PackagePlan, WhatAPackageCannotRunIsRefusedWithItsPlace)
         // Wine would skip a missing export and report success.
         { step(L"Nonexistent", {}), "plan install.json: steps[2]: the custom-action DLL has no action Nonexistent" },
         { step(L"SetCustomActionData", {}), "plan install.json: steps[2]: the custom-action DLL has no action SetCustomActionData" },
+        { step(L"RemoveStateFolder", {}), "plan install.json: steps[2]: the custom-action DLL has no action RemoveStateFolder" },
         // A host-only name MSI would read as a component's folder.
         { step(L"RunCommand", { { L"CmdLine", L"[$du.dir]x" } }),
           "plan install.json: steps[2].args.CmdLine: [$du.dir] is no reference Windows Installer can format" },

@@ -3,19 +3,21 @@
 # or decorated export, or a DLL the installer cannot find beside the
 # temporary copy, only makes the action silently skipped, so the tables are
 # checked here: the exports are exactly the plain action names Verrand.dll
-# exports and SetCustomActionData, and every imported DLL is a system DLL.
+# exports, SetCustomActionData and RemoveStateFolder, and every imported DLL
+# is a system DLL.
 set -euo pipefail
 objdump=$1 dll=$2 product=$3
 
 exports() { "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p'; }
-# Verrand.dll's actions (its exports without the decorated C++ names), and
-# the entry that builds the CustomActionData of a package's plan steps.
+# Verrand.dll's actions (its exports without the decorated C++ names), the
+# entry that builds the CustomActionData of a package's plan steps and the
+# one that removes their shared state folder.
 actions=$(exports "$product" | grep -v '^_Z')
-expected=$( (echo "$actions"; echo SetCustomActionData) | sort)
+expected=$( (echo "$actions"; echo SetCustomActionData; echo RemoveStateFolder) | sort)
 actual=$(exports "$dll" | sort)
 failed=0
 if [ "$expected" != "$actual" ] || [ "$(echo "$actions" | wc -l)" -ne 37 ]; then
-    echo "exports differ from Verrand.dll's 37 actions and SetCustomActionData:"
+    echo "exports differ from Verrand.dll's 37 actions, SetCustomActionData and RemoveStateFolder:"
     diff <(echo "$expected") <(echo "$actual") || true
     failed=1
 fi
