@@ -178,6 +178,13 @@ bool RemoveTreeNoFollow(const std::wstring& path, std::wstring& failedPath, DWOR
         if (RemoveDirectoryW(win32Path.c_str()))
             return true;
     } else {
+        // A link to a file that the system shows as a plain file (Wine's)
+        // would be deleted through, taking what it points to: it stops the
+        // removal like a link to a folder that cannot be removed.
+        if (LinkAt(path) == FileLink && !LinkCanBeHandledItself(path, FileLink, error)) {
+            failedPath = path;
+            return false;
+        }
         const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
         if (readOnly)
             SetFileAttributesW(win32Path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);

@@ -35,7 +35,6 @@ bool LinkCanBeHandledItself(const std::wstring& path, LinkKind kind, DWORD& erro
 std::wstring FirstLinkInside(const std::wstring& folder);
 
 // Removes a file or a folder tree without following any link inside it: a
-// link is removed itself (on Wine a link to a folder cannot be, and stops
-// the removal). Read-only files are removed too. False at the first
+// link is removed itself (on Wine a link cannot be, and stops the removal). Read-only files are removed too. False at the first
 // failure, with the path and the error; what was removed stays removed.
 bool RemoveTreeNoFollow(const std::wstring& path, std::wstring& failedPath, DWORD& error);

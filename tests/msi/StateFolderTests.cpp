@@ -10,7 +10,7 @@
 #include "support/TestFiles.h"
 
 namespace {
-class StateFolderRemoval : public testing::Test {
+class ForgetStateFolderTest : public testing::Test {
 protected:
     int forget(const std::wstring& folder)
     {
@@ -32,7 +32,7 @@ protected:
 };
 }
 
-TEST_F(StateFolderRemoval, TheFolderTheStepsMadeGoesWithEverythingInIt)
+TEST_F(ForgetStateFolderTest, TheFolderTheStepsMadeGoesWithEverythingInIt)
 {
     const std::wstring root = dir.file(L"Verrand {X}");
     keepState(root);
@@ -47,9 +47,10 @@ TEST_F(StateFolderRemoval, TheFolderTheStepsMadeGoesWithEverythingInIt)
     EXPECT_EQ(std::vector<std::wstring>{ L"No state folder at " + root + L": nothing to remove" }, context->Texts(2));
 }
 
-TEST_F(StateFolderRemoval, WhatTheStepsDidNotMakeIsLeftAsItIs)
+TEST_F(ForgetStateFolderTest, WhatTheStepsDidNotMakeIsLeftAsItIs)
 {
     const std::wstring own = dir.file(L"own");
+    CreateDirectoryW(own.c_str(), 0);
     WriteBytes(dir.file(L"own\\notes.txt"), "a person's notes");
     // A state folder inside a folder that stood already: only what the steps made is marked.
     keepState(own);
