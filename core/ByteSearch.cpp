@@ -88,10 +88,21 @@ __attribute__((target("sse2"))) const char* pairSixteenAtATime(const char* begin
 }
 
 // Thirty-two bytes at a time, the rest sixteen at a time: scanning costs
-// half of what it costs with sixteen.
+// half of what it costs with sixteen. While there are sixty-four bytes, two
+// blocks share one test and one step.
 __attribute__((target("avx2"))) const char* findThirtyTwoAtATime(const char* begin, const char* end, char wanted)
 {
     const __m256i pattern = _mm256_set1_epi8(wanted);
+    while (end - begin >= 64) {
+        const __m256i first = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin)), pattern);
+        const __m256i second =
+            _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin + 32)), pattern);
+        if (_mm256_movemask_epi8(_mm256_or_si256(first, second))) {
+            const int mask = _mm256_movemask_epi8(first);
+            return mask ? begin + __builtin_ctz(mask) : begin + 32 + __builtin_ctz(_mm256_movemask_epi8(second));
+        }
+        begin += 64;
+    }
     while (end - begin >= 32) {
         const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin));
         const int mask = _mm256_movemask_epi8(_mm256_cmpeq_epi8(block, pattern));
@@ -102,16 +113,32 @@ __attribute__((target("avx2"))) const char* findThirtyTwoAtATime(const char* beg
     return findSixteenAtATime(begin, end, wanted);
 }
 
+// Where in the 32 places from `at` the pair stands: p[0] is first and
+// p[distance] is second.
+__attribute__((target("avx2"))) inline __m256i pairsAt(const char* at, std::size_t distance, __m256i firsts,
+                                                      __m256i seconds)
+{
+    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i there = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + distance));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(here, firsts), _mm256_cmpeq_epi8(there, seconds));
+}
+
 __attribute__((target("avx2"))) const char* pairThirtyTwoAtATime(const char* begin, const char* last, char first,
                                                                  std::size_t distance, char second)
 {
     const __m256i firsts = _mm256_set1_epi8(first);
     const __m256i seconds = _mm256_set1_epi8(second);
+    while (last - begin >= 63) {
+        const __m256i low = pairsAt(begin, distance, firsts, seconds);
+        const __m256i high = pairsAt(begin + 32, distance, firsts, seconds);
+        if (_mm256_movemask_epi8(_mm256_or_si256(low, high))) {
+            const int mask = _mm256_movemask_epi8(low);
+            return mask ? begin + __builtin_ctz(mask) : begin + 32 + __builtin_ctz(_mm256_movemask_epi8(high));
+        }
+        begin += 64;
+    }
     while (last - begin >= 31) {
-        const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin));
-        const __m256i there = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin + distance));
-        const int mask =
-            _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(here, firsts), _mm256_cmpeq_epi8(there, seconds)));
+        const int mask = _mm256_movemask_epi8(pairsAt(begin, distance, firsts, seconds));
         if (mask)
             return begin + __builtin_ctz(mask);
         begin += 32;

@@ -51,7 +51,7 @@ BufferedFileWriter::BufferedFileWriter(const std::wstring& path)
 {
 }
 
-void BufferedFileWriter::write(const void* data, std::size_t size)
+void BufferedFileWriter::writeLong(const void* data, std::size_t size)
 {
     const char* bytes = static_cast<const char*>(data);
     // The buffer goes out only when full, so that every write but the last

@@ -3,6 +3,7 @@
 // handles. Both classes throw FileError when the system refuses a read, a
 // write or the opening of the file.
 #include <cstddef>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -46,10 +47,42 @@ private:
 class BufferedFileWriter {
 public:
     explicit BufferedFileWriter(const std::wstring& path);
-    void write(const void* data, std::size_t size);
+    void write(const void* data, std::size_t size)
+    {
+        // Most pieces of an edited line are a few bytes long (a line's head,
+        // a replacement, a line feed): they are copied here, in a few moves,
+        // since a call of the C runtime's copy costs more than such a copy.
+        if (size <= kShortPiece && size <= m_buffer.size() - m_used) {
+            copyShort(&m_buffer[m_used], static_cast<const char*>(data), size);
+            m_used += size;
+            return;
+        }
+        writeLong(data, size);
+    }
     void close();
 
 private:
+    static const std::size_t kShortPiece = 64;
+    // Copies 0 to kShortPiece bytes in moves of eight (four, one), the last
+    // moves overlapping the ones before.
+    static void copyShort(char* to, const char* from, std::size_t size)
+    {
+        if (size >= 8) {
+            char* const last = to + size - 8;
+            const char* const lastFrom = from + size - 8;
+            for (; to < last; to += 8, from += 8)
+                std::memcpy(to, from, 8);
+            std::memcpy(last, lastFrom, 8);
+        } else if (size >= 4) {
+            std::memcpy(to, from, 4);
+            std::memcpy(to + size - 4, from + size - 4, 4);
+        } else if (size > 0) {
+            to[0] = from[0];
+            to[size / 2] = from[size / 2];
+            to[size - 1] = from[size - 1];
+        }
+    }
+    void writeLong(const void* data, std::size_t size);
     void flush();
     void writeOut(const char* data, std::size_t size);
 

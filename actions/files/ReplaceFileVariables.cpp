@@ -40,14 +40,18 @@ public:
 
 private:
     // Only the count changes from line to line, so each text is formatted
-    // once.
+    // once; most lines have the count of the line before.
     const std::wstring& replacedLine(int count)
     {
+        if (count == m_lastCount)
+            return m_lastLine;
         std::wstring& text = m_replacedLines[count];
         if (text.empty())
             text = PocoWrapper::format(L"ReplaceFileVariables: Replaced %i instances of '%s' with '%s' in '%s'", count,
                                        m_shownSearch, m_shownReplacement, m_filePath);
-        return text;
+        m_lastCount = count;
+        m_lastLine = text;
+        return m_lastLine;
     }
 
     ILogger& m_logger;
@@ -56,6 +60,8 @@ private:
     std::wstring m_shownSearch;
     std::wstring m_shownReplacement;
     std::map<int, std::wstring> m_replacedLines;
+    int m_lastCount = 0;
+    std::wstring m_lastLine;
 };
 
 // The entries as stages from the first to the last, the last one writing

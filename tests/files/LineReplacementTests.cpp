@@ -230,11 +230,16 @@ TEST(ReplaceStages, AnyChunkingGivesWhatReplacingWholeLinesGives)
 TEST(BufferedFileWriter, FileHoldsEveryPieceInOrder)
 {
     const std::size_t buffer = 64 * 1024;
-    const std::vector<std::vector<std::size_t> > pieceLists = {
+    std::vector<std::vector<std::size_t> > pieceLists = {
         { 0, 1, buffer - 1, 1, buffer, buffer + 1, 3 * buffer + 7, 2 },
         { buffer, buffer, 5, 2 * buffer - 5, 0 },
         { 700, 30, 28, 700, 30, 28, 3 * buffer, 700 },
     };
+    // Every short length the writer copies itself, at every place in the
+    // buffer, its end included.
+    pieceLists.push_back({});
+    for (std::size_t size = 0; pieceLists.back().size() < 3000; size = (size + 1) % 66)
+        pieceLists.back().push_back(size);
     ScopedTempDir folder;
     for (std::size_t list = 0; list < pieceLists.size(); ++list) {
         const std::wstring path = folder.file(L"out" + std::to_wstring(list) + L".txt");
