@@ -200,3 +200,37 @@ bool RemoveTreeNoFollow(const std::wstring& path, std::wstring& failedPath, DWOR
     failedPath = path;
     return false;
 }
+
+std::wstring LinkOnTheWay(const std::wstring& path)
+{
+    const std::wstring full = WithoutExtendedPrefix(FullPath(path));
+    // Below the root: "C:\" or "\\server\share\".
+    std::wstring::size_type start = 0;
+    if (full.size() >= 2 && full[1] == L':') {
+        start = 2;
+    } else if (full.compare(0, 2, L"\\\\") == 0) {
+        const std::wstring::size_type server = full.find(L'\\', 2);
+        start = server == std::wstring::npos ? full.size() : full.find(L'\\', server + 1);
+        if (start == std::wstring::npos)
+            start = full.size();
+    }
+    std::wstring::size_type at = start;
+    while (at < full.size()) {
+        const std::wstring::size_type next = full.find_first_of(L"\\/", at + 1);
+        const std::wstring place = full.substr(0, next == std::wstring::npos ? full.size() : next);
+        if (place.size() > start + 1 && LinkAt(place) != NoLink)
+            return place;
+        if (next == std::wstring::npos)
+            break;
+        at = next;
+    }
+    return std::wstring();
+}
+
+PathProblem CheckStateFolder(const std::wstring& folder)
+{
+    const PathProblem problem = CheckTarget(folder);
+    if (problem != PathAcceptable)
+        return problem;
+    return LinkOnTheWay(folder).empty() ? PathAcceptable : PathThroughLink;
+}

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "PathRules.h"
+
 enum LinkKind {
     NoLink,      // a plain file or folder, or nothing at all
     FileLink,    // a link to a file
@@ -38,3 +40,13 @@ std::wstring FirstLinkInside(const std::wstring& folder);
 // link is removed itself (on Wine a link cannot be, and stops the removal). Read-only files are removed too. False at the first
 // failure, with the path and the error; what was removed stays removed.
 bool RemoveTreeNoFollow(const std::wstring& path, std::wstring& failedPath, DWORD& error);
+
+// The first place on the way to the path, from the piece below its root
+// down to the path itself, where a link or junction stands; an empty text
+// when there is none.
+std::wstring LinkOnTheWay(const std::wstring& path);
+
+// The folder an action keeps its rollback state in: a path an action may
+// write (CheckTarget) that no link leads through, so that no record lands
+// where a link points.
+PathProblem CheckStateFolder(const std::wstring& folder);

@@ -208,6 +208,9 @@ std::wstring PathRefusal(const std::wstring& argument, const std::wstring& value
     case PathHoldsStateFolder:
         reason = L"it holds the folder the action keeps its rollback state in";
         break;
+    case PathThroughLink:
+        reason = L"a link or junction stands on its way";
+        break;
     }
     return L"Refusing " + argument + L" \"" + value + L"\": " + reason;
 }

@@ -19,6 +19,7 @@ enum PathProblem {
     PathPieceEndsInDotOrBlank,  // C:\p\sub. or C:\p\sub (blank at the end)
     PathReservedDeviceName,     // CON, NUL, PRN, AUX, COM1-9, LPT1-9, also with an extension
     PathHoldsStateFolder,       // a target that holds the folder the action keeps its state in
+    PathThroughLink,            // a link or junction stands on the way to it
 };
 
 // The pieces between separators, empty ones left out.

@@ -475,9 +475,10 @@ bool IsMarkedStateFolder(const std::wstring& folder)
            !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) && LinkAt(mark) == NoLink;
 }
 
-StateFolderRemoval RemoveStateFolder(const std::wstring& given, std::wstring& failedPath, DWORD& error)
+namespace {
+// What stands at a path given as a state folder, before anything is removed.
+StateFolderRemoval checkStateFolder(const std::wstring& folder, std::wstring& failedPath, DWORD& error)
 {
-    const std::wstring folder = withoutTrailingSeparators(given);
     const DWORD attributes = AttributesAt(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         error = GetLastError();
@@ -492,5 +493,53 @@ StateFolderRemoval RemoveStateFolder(const std::wstring& given, std::wstring& fa
         return StateFolderIsFile;
     if (!IsMarkedStateFolder(folder))
         return StateFolderNotMarked;
+    return StateFolderRemoved;
+}
+}
+
+StateFolderRemoval RemoveStateFolder(const std::wstring& given, std::wstring& failedPath, DWORD& error)
+{
+    const std::wstring folder = withoutTrailingSeparators(given);
+    const StateFolderRemoval found = checkStateFolder(folder, failedPath, error);
+    if (found != StateFolderRemoved)
+        return found;
     return RemoveTreeNoFollow(folder, failedPath, error) ? StateFolderRemoved : StateFolderNotRemoved;
+}
+
+StateFolderRemoval RemoveEmptiedStateFolder(const std::wstring& given, std::wstring& failedPath, DWORD& error)
+{
+    const std::wstring folder = withoutTrailingSeparators(given);
+    const StateFolderRemoval found = checkStateFolder(folder, failedPath, error);
+    if (found != StateFolderRemoved)
+        return found;
+    bool kept = false;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        failedPath = folder;
+        return StateFolderNotRemoved;
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L".." || name == kStateMark)
+            continue;
+        const std::wstring path = JoinPath(folder, name);
+        // A step's folder goes only while empty (RemoveDirectoryW refuses
+        // any other); a link or file is never touched.
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || LinkAt(path) != NoLink ||
+            !RemoveDirectoryW(ExtendedLengthPath(path).c_str()))
+            kept = true;
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    if (kept)
+        return StateFolderKept;
+    if (!DeleteFileW(ExtendedLengthPath(JoinPath(folder, kStateMark)).c_str()) ||
+        !RemoveDirectoryW(ExtendedLengthPath(folder).c_str())) {
+        error = GetLastError();
+        failedPath = folder;
+        return StateFolderNotRemoved;
+    }
+    return StateFolderRemoved;
 }

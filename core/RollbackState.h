@@ -138,9 +138,15 @@ enum StateFolderRemoval {
     StateFolderIsFile,     // a file stands there
     StateFolderNotMarked,  // a folder Verrand did not make for its state
     StateFolderNotRemoved, // the removal stopped (failedPath, error)
+    StateFolderKept,       // emptied only: something a twin did not consume stays
 };
 
 // Removes a state folder with everything in it, links inside as links
 // (RemoveTreeNoFollow), when it is a folder Verrand made for its state;
 // anything else is left as it is.
 StateFolderRemoval RemoveStateFolder(const std::wstring& folder, std::wstring& failedPath, DWORD& error);
+// Removes only the empty folders directly inside a state folder (the steps'
+// folders their twins emptied), then the state folder itself when nothing
+// but its mark is left; a step's folder that still holds something, and the
+// state folder around it, stay (StateFolderKept) for a person to restore from.
+StateFolderRemoval RemoveEmptiedStateFolder(const std::wstring& folder, std::wstring& failedPath, DWORD& error);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/ActionCatalogue.h"
 #include "core/PackageStepNames.h"
 
 #include "Output.h"
@@ -23,37 +24,21 @@ const int SetsProperty = 51;
 const int HiddenTarget = 8192;
 
 const wchar_t* const DuActionProperty = L"VerrandDuAction";
-const wchar_t* const StateFolderProperty = L"VerrandStateFolder";
+const wchar_t* const StateFolderProperty = PackageStepNames::StateFolderProperty;
 const wchar_t* const InstallCondition = L"NOT REMOVE~=\"ALL\"";
 const wchar_t* const RemovalCondition = L"REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE";
 const wchar_t* const DuActionArgument = L"$du$action";
 const wchar_t* const StateFolderArgument = L"$action.invocationdata.dir";
 const size_t MaxIdentifier = 72;
 
-bool isOneOf(const std::wstring& name, std::initializer_list<const wchar_t*> names)
-{
-    for (const wchar_t* candidate : names)
-        if (name == candidate)
-            return true;
-    return false;
-}
-
 // The property a step's action sets, when it is a property setter.
 std::wstring propertySet(const PlanAction& action)
 {
-    const auto argument = [&](const wchar_t* name) {
-        const PropertyValues::const_iterator found = action.arguments.find(name);
-        return found == action.arguments.end() ? std::wstring() : found->second;
-    };
-    if (isOneOf(action.action, { L"GetProductOSDefaultInstallLocation", L"GetProductPatchLevel" }))
-        return argument(L"PropertyName");
-    if (action.action == L"RunCommandAndSetProperty")
-        return argument(L"WriteProperty");
-    if (isOneOf(action.action, { L"TranslateString", L"TranslateStringIfConditionsEqual" }))
-        return L"TranslatedString";
-    if (action.action == L"ProductAction_FormatString")
-        return L"FormattedString";
-    return std::wstring();
+    const ActionFacts* facts = FindActionFacts(action.action);
+    if (!facts || !*facts->propertyArgument)
+        return facts ? facts->property : L"";
+    const PropertyValues::const_iterator named = action.arguments.find(facts->propertyArgument);
+    return named == action.arguments.end() ? std::wstring() : named->second;
 }
 
 bool mentions(const PlanAction& action, const std::wstring& property)
@@ -108,28 +93,21 @@ bool inUserProfile(const std::wstring& path, bool perMachine)
 // the user's own folders.
 bool impersonated(const PlanAction& action, bool perMachine)
 {
-    if (isOneOf(action.action, { L"CopyUserConfigFile", L"RollbackCopyUserConfigFile", L"RemoveUserConfigFile",
-                                 L"RollbackRemoveUserConfigFile", L"CreateUserConfigRegistryKey",
-                                 L"RollbackCreateUserConfigRegistryKey", L"RemoveUserConfigRegistryKey",
-                                 L"RollbackRemoveUserConfigRegistryKey" }))
+    const ActionFacts* facts = FindActionFacts(action.action);
+    if (!facts || facts->runsAs == RunsAsSystem)
+        return false;
+    if (facts->runsAs == RunsAsUser)
         return true;
-    if (isOneOf(action.action, { L"CreateShortcut", L"RemoveShortcut" })) {
-        const PropertyValues::const_iterator link = action.arguments.find(L"linkFullPath");
-        return link != action.arguments.end() && inUserProfile(link->second, perMachine);
-    }
-    return false;
+    const PropertyValues::const_iterator link = action.arguments.find(L"linkFullPath");
+    return link != action.arguments.end() && inUserProfile(link->second, perMachine);
 }
 
 // Actions that record what they change in $action.invocationdata.dir for
-// their rollback twin.
+// their rollback twin, and the twins that consume it.
 bool keepsStateWithTwin(const std::wstring& action)
 {
-    return isOneOf(action, { L"CopyUserConfigFile", L"RollbackCopyUserConfigFile", L"RemoveUserConfigFile",
-                             L"RollbackRemoveUserConfigFile", L"ConfigureEnvironment",
-                             L"RollbackConfigureEnvironment", L"DeleteRegistryKey", L"RollbackDeleteRegistryKey",
-                             L"MoveRegistry", L"RollbackMoveRegistry", L"CreateUserConfigRegistryKey",
-                             L"RollbackCreateUserConfigRegistryKey", L"RemoveUserConfigRegistryKey",
-                             L"RollbackRemoveUserConfigRegistryKey" });
+    const ActionFacts* facts = FindActionFacts(action);
+    return facts && facts->keepsState;
 }
 
 // Rows of one group, placed together between two rows of the package.
@@ -151,8 +129,16 @@ public:
         m_perMachine = allUsers != facts.properties.end() && (allUsers->second == L"1" || allUsers->second == L"2");
     }
 
-    PackageAdditions run(const PackagePlan& install, const PackagePlan& removal)
+    PackageAdditions run(const PackagePlan& writtenInstall, const PackagePlan& writtenRemoval)
     {
+        // Each step with its exact twin, as the host runs it.
+        Plan installSteps = *writtenInstall.plan;
+        Plan removalSteps = writtenRemoval.plan ? *writtenRemoval.plan : Plan();
+        pairTwins(installSteps, writtenInstall.name);
+        pairTwins(removalSteps, writtenRemoval.name);
+        const PackagePlan install{ &installSteps, writtenInstall.name };
+        const PackagePlan removal{ writtenRemoval.plan ? &removalSteps : 0, writtenRemoval.name };
+
         m_immediate.before = L"CostFinalize";
         m_immediate.after = rowBefore(L"CostFinalize");
         m_data.before = L"InstallInitialize";
@@ -184,6 +170,12 @@ public:
     }
 
 private:
+    void pairTwins(Plan& plan, const std::string& name)
+    {
+        for (const std::string& line : PairTwins(plan))
+            m_additions.warnings.push_back("plan " + name + ": " + line);
+    }
+
     int needRow(const std::wstring& action) const
     {
         const std::map<std::wstring, int>::const_iterator found = m_facts.executeSequence.find(action);
@@ -291,7 +283,8 @@ private:
     std::string refusal(const PackagePlan& plan, size_t index, bool twin, const PlanAction& action)
     {
         const std::string place = "plan " + plan.name + ": steps[" + std::to_string(index) + "]" + (twin ? ".rollback" : "");
-        if (isOneOf(action.action, { L"InstallDUBundle", L"UnInstallDUBundle", L"SetWindowsSystemFolderProps" }))
+        const ActionFacts* facts = FindActionFacts(action.action);
+        if (facts && facts->package != PackageRuns)
             return place + ": " + utf8(action.action) + " cannot run inside a Windows Installer package";
         if (!m_exports.count(utf8(action.action)) || action.action == PackageStepNames::DataEntry ||
             action.action == PackageStepNames::StateFolderEntry)
@@ -394,8 +387,9 @@ private:
             addArgument(action, StateFolderArgument, stateFolder);
     }
 
-    // One folder for the state a step shares with its twin, set once; removed when the installation is committed, and by
-    // the last rollback action when it is rolled back.
+    // One folder for the state a step shares with its twin, named after the product and made this run's own by
+    // SetCustomActionData; removed when the installation is committed. The last rollback action removes the step
+    // folders the twins emptied and then the run's folder: what a twin could not give back stays, for a person.
     void addStateFolder()
     {
         if (!m_stateFolder)
@@ -405,17 +399,20 @@ private:
         m_ownProperties.insert(StateFolderProperty);
         std::vector<SequenceRow> later;
         later.swap(m_removal.rows);
-        addStateFolderRemoval(L"Verrand_ForgetStateOnRollback", DllRollback);
-        addStateFolderRemoval(L"Verrand_ForgetState", DllCommit);
+        addStateFolderRemoval(L"Verrand_ForgetStateOnRollback", DllRollback, true);
+        addStateFolderRemoval(L"Verrand_ForgetState", DllCommit, false);
         m_removal.rows.insert(m_removal.rows.end(), later.begin(), later.end());
     }
 
-    // The state folder goes through VerrandCA.dll's own entry, which starts no process.
-    void addStateFolderRemoval(const std::wstring& action, int type)
+    // The state folder goes through VerrandCA.dll's own entry, which starts no process;
+    // on rollback only what the twins emptied goes.
+    void addStateFolderRemoval(const std::wstring& action, int type, bool emptiedOnly)
     {
         addRow(action, type + NoImpersonation, CustomActionBinary, PackageStepNames::StateFolderEntry, L"",
                m_removal);
         addArgument(action, PackageStepNames::StateFolderArgument, L"[" + std::wstring(StateFolderProperty) + L"]");
+        if (emptiedOnly)
+            addArgument(action, PackageStepNames::EmptiedOnlyArgument, L"1");
         m_ownProperties.insert(action);
     }
 

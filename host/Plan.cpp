@@ -39,9 +39,12 @@ bool failed(int status)
 }
 }
 
-int RunPlan(const ActionLibrary& library, const Plan& plan, HostContext::Values& properties, Output& output,
+int RunPlan(const ActionLibrary& library, const Plan& written, HostContext::Values& properties, Output& output,
             ChildOutput* childOutput)
 {
+    Plan plan = written;
+    for (const std::string& line : PairTwins(plan))
+        output.log(3, wide(line));
     for (HostContext::Values::const_iterator it = plan.properties.begin(); it != plan.properties.end(); ++it)
         properties.insert(*it);
     // Every action must exist before the first one runs.

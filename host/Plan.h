@@ -4,7 +4,9 @@
 
 class ChildOutput;
 
-// Runs the steps in order. A step's argument values have every [NAME] of a
+// Runs the steps in order, each paired with its exact twin unless the plan
+// names another or none (PairTwins; each line it gives is logged at level 3
+// before the first step). A step's argument values have every [NAME] of a
 // known property replaced by its value at the time the step runs; other
 // bracketed text stays as written. Every step gets its own folder
 // ("$action.invocationdata.dir", see PlanFolder), which its rollback twin

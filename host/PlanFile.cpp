@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/ActionCatalogue.h"
+
 #include "Output.h"
 #include "UsageFailure.h"
 
@@ -108,7 +110,14 @@ public:
     Plan plan;
     std::string problem;
 
-    bool null() { return value("null"); }
+    bool null()
+    {
+        if (placeOfValue() == StepKeys && m_key == "rollback") {
+            plan.steps.back().withoutTwin = true;
+            return true;
+        }
+        return value("null");
+    }
     bool boolean(bool) { return value("a boolean"); }
     bool number_integer(number_integer_t) { return number(); }
     bool number_unsigned(number_unsigned_t) { return number(); }
@@ -141,7 +150,6 @@ public:
             const Place at = placeOfValue();
             if (at == StepList) {
                 plan.steps.push_back(PlanStep());
-                plan.steps.back().hasRollback = false;
                 inside = StepKeys;
             } else if (at == StepKeys && m_key == "rollback") {
                 plan.steps.back().hasRollback = true;
@@ -290,7 +298,10 @@ private:
             return m_key == "steps" ? "an array of steps" : "an object of texts";
         case StepKeys:
         case RollbackKeys:
-            return m_key == "action" ? "a text" : m_key == "args" ? "an object of texts" : "an object";
+            return m_key == "action"   ? "a text"
+                   : m_key == "args"   ? "an object of texts"
+                   : m_key == "rollback" ? "a rollback object, or null for no twin"
+                                         : "an object";
         }
         return "something else";
     }
@@ -355,4 +366,24 @@ Plan ReadPlan(const std::wstring& path)
     std::stringstream content;
     content << file.rdbuf();
     return ParsePlan(content.str(), utf8(path));
+}
+
+std::vector<std::string> PairTwins(Plan& plan)
+{
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < plan.steps.size(); ++i) {
+        PlanStep& step = plan.steps[i];
+        const std::wstring twin = ExactTwin(step.action.action);
+        if (twin.empty() || step.withoutTwin)
+            continue;
+        if (!step.hasRollback) {
+            step.hasRollback = true;
+            step.rollback = PlanAction{ twin, step.action.arguments };
+        } else if (step.rollback.action != twin) {
+            lines.push_back("steps[" + std::to_string(i + 1) + "]: " + utf8(step.rollback.action) +
+                            " does not give back exactly what " + utf8(step.action.action) +
+                            " changed; its exact twin is " + utf8(twin));
+        }
+    }
+    return lines;
 }

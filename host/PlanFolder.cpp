@@ -1,9 +1,9 @@
 #include "PlanFolder.h"
 
 #include <windows.h>
-#include <bcrypt.h>
 
 #include "core/FileLinks.h"
+#include "core/RandomName.h"
 
 #include "Output.h"
 #include "UsageFailure.h"
@@ -19,17 +19,11 @@ std::string errorText(const std::string& what, DWORD error)
 
 std::wstring randomHex()
 {
-    unsigned char bytes[8];
-    const NTSTATUS status = BCryptGenRandom(0, bytes, sizeof(bytes), BCRYPT_USE_SYSTEM_PREFERRED_RNG);
-    if (status < 0)
-        throw UsageFailure{ errorText("cannot make a name for the plan's folder", static_cast<DWORD>(status)) };
-    const wchar_t* const digits = L"0123456789abcdef";
-    std::wstring text;
-    for (unsigned char byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
-    }
-    return text;
+    std::wstring name;
+    DWORD error = 0;
+    if (!RandomHexName(name, error))
+        throw UsageFailure{ errorText("cannot make a name for the plan's folder", error) };
+    return name;
 }
 
 // CreateDirectoryW refuses a folder that exists already: that is what makes

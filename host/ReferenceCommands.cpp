@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include "core/ActionCatalogue.h"
+
+#include "Output.h"
 #include "Reference.h"
 #include "UsageFailure.h"
 
@@ -34,13 +37,23 @@ std::string ActionHelp(const std::string& action)
 
 std::vector<std::string> ActionListLines(const std::vector<std::string>& actions)
 {
-    std::string::size_type width = 0;
-    for (const std::string& name : actions)
-        width = std::max(width, name.size());
+    // Name, exact twin ("-" for none) and sentence, from the catalogue; an
+    // action it does not know (another library's) shows its name alone.
+    std::string::size_type nameWidth = 0, twinWidth = 1;
+    for (const std::string& name : actions) {
+        nameWidth = std::max(nameWidth, name.size());
+        twinWidth = std::max(twinWidth, utf8(ExactTwin(wide(name))).size());
+    }
     std::vector<std::string> lines;
     for (const std::string& name : actions) {
-        const std::string summary = compiledReference().Summary(name);
-        lines.push_back(summary.empty() ? name : name + std::string(width - name.size() + 2, ' ') + summary);
+        const ActionFacts* facts = FindActionFacts(wide(name));
+        if (!facts) {
+            lines.push_back(name);
+            continue;
+        }
+        const std::string twin = *facts->twin ? utf8(facts->twin) : "-";
+        lines.push_back(name + std::string(nameWidth - name.size() + 2, ' ') + twin +
+                        std::string(twinWidth - twin.size() + 2, ' ') + utf8(facts->sentence));
     }
     return lines;
 }

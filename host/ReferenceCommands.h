@@ -1,5 +1,6 @@
 #pragma once
-// `help ACTION` and `list`: the action reference compiled into the host.
+// `help ACTION`: the action reference compiled into the host; `list`: the
+// catalogue of actions.
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 // throws UsageFailure when the reference has none.
 std::string ActionHelp(const std::string& action);
 
-// One line per action: its name and, where the reference has a section for
-// it, its sentence after the names, aligned.
+// One line per action: its name, its exact twin ("-" when it has none) and
+// its sentence, aligned, for each action the catalogue knows; the name
+// alone for any other.
 std::vector<std::string> ActionListLines(const std::vector<std::string>& actions);

@@ -5,6 +5,7 @@
 #include <Poco/Message.h>
 
 #include "PocoWrapper/String.h"
+#include "core/ActionCatalogue.h"
 #include "log/InstallLog.h"
 
 #include "MsiActionContext.h"
@@ -57,41 +58,49 @@ int runOnContext(MSIHANDLE install, const std::wstring& name, ActionFunction act
     return action(context);
 }
 
-// describe gives the exception's text; it runs inside the guard, since even
+// One level-4 line "NAME<what>"; what() runs inside the guard, since even
 // copying a text can throw.
-template <class Describe>
-void logException(MSIHANDLE install, const wchar_t* name, Describe describe) throw()
+template <class What>
+void logError(MSIHANDLE install, const wchar_t* name, What what) throw()
 {
     try {
         const std::wstring action(name);
-        SendInstallerLogLine(install, InstallerLogLine(action, LogLevelError,
-                                                       action + L" failed with an exception: " + describe()));
+        SendInstallerLogLine(install, InstallerLogLine(action, LogLevelError, action + what()));
     } catch (...) {
-        // Out of memory while reporting: the failure result still reaches the installer.
+        // Out of memory while reporting: the result still reaches the installer.
     }
 }
 }
 
-UINT InstallerResult(int status)
+UINT InstallerResult(int status, bool rollingBack)
 {
-    return status == ActionDone ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
+    return status == ActionDone || rollingBack ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
 }
 
 bool RefusedInInstallerSession(const std::wstring& name)
 {
-    return name == L"InstallDUBundle" || name == L"UnInstallDUBundle";
+    const ActionFacts* facts = FindActionFacts(name);
+    return facts && facts->package == PackageRefused;
 }
 
 UINT RunCustomAction(MSIHANDLE install, const wchar_t* name, ActionFunction action) throw()
 {
+    int status = ActionFailed;
     try {
-        return InstallerResult(runOnContext(install, name, action));
+        status = runOnContext(install, name, action);
     } catch (const Poco::Exception& e) {
-        logException(install, name, [&e] { return PocoWrapper::toWide(e.displayText()); });
+        logError(install, name, [&e] { return L" failed with an exception: " + PocoWrapper::toWide(e.displayText()); });
     } catch (const std::exception& e) {
-        logException(install, name, [&e] { return PocoWrapper::toWide(e.what()); });
+        logError(install, name, [&e] { return L" failed with an exception: " + PocoWrapper::toWide(e.what()); });
     } catch (...) {
-        logException(install, name, [] { return std::wstring(L"unknown exception"); });
+        logError(install, name, [] { return std::wstring(L" failed with an exception: unknown exception"); });
     }
-    return ERROR_INSTALL_FAILURE;
+    // A twin that could not finish has said why; the twins after it still run.
+    const bool rollingBack = MsiGetMode(install, MSIRUNMODE_ROLLBACK) != FALSE;
+    if (status != ActionDone && rollingBack)
+        logError(install, name, [status] {
+            return L" could not give back everything (status " + std::to_wstring(status) +
+                   L"); the rollback goes on with the other twins";
+        });
+    return InstallerResult(status, rollingBack);
 }

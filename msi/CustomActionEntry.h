@@ -16,11 +16,15 @@
 // lets an exception out.
 UINT RunCustomAction(MSIHANDLE install, const wchar_t* name, ActionFunction action) throw();
 
-// 0 gives ERROR_SUCCESS, any other status ERROR_INSTALL_FAILURE.
-UINT InstallerResult(int status);
+// 0 gives ERROR_SUCCESS, any other status ERROR_INSTALL_FAILURE. While the
+// installer rolls back, every status gives ERROR_SUCCESS: a twin that could
+// not finish has said so in the log, and the twins after it must still run
+// (the installer may stop its rollback at a failing action).
+UINT InstallerResult(int status, bool rollingBack);
 
-// Actions that must not run inside an installer session: the deployment-unit
-// actions wait without a time limit on the mutex the running installer holds.
+// Actions that must not run inside an installer session (the catalogue's
+// PackageRefused): the deployment-unit actions wait without a time limit on
+// the mutex the running installer holds.
 bool RefusedInInstallerSession(const std::wstring& name);
 
 #define VERRAND_WIDE_TEXT(text) L##text

@@ -19,9 +19,10 @@ int __stdcall ForgetStateFolder(boost::shared_ptr<IActionContext> context)
     const std::wstring folder = *context->GetArg(argument);
     if (!AcceptPath(*context, argument, folder, CheckTarget(folder)))
         return ActionFailed;
+    const bool emptiedOnly = *context->GetArg(PackageStepNames::EmptiedOnlyArgument) == L"1";
     std::wstring failed;
     DWORD error = 0;
-    switch (RemoveStateFolder(folder, failed, error)) {
+    switch (emptiedOnly ? RemoveEmptiedStateFolder(folder, failed, error) : RemoveStateFolder(folder, failed, error)) {
     case StateFolderRemoved:
         context->Log(LogLevelInfo, L"Removed the state folder " + folder);
         return ActionDone;
@@ -37,6 +38,11 @@ int __stdcall ForgetStateFolder(boost::shared_ptr<IActionContext> context)
     case StateFolderNotMarked:
         context->Log(LogLevelError, folder + L" is not a state folder Verrand made: left as it is");
         return ActionFailed;
+    case StateFolderKept:
+        context->Log(LogLevelWarning, L"The state folder " + folder +
+                                          L" still holds what a rollback step did not give back: left for a person "
+                                          L"to restore from");
+        return ActionDone;
     case StateFolderNotRemoved:
         break;
     }

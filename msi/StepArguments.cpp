@@ -1,10 +1,14 @@
 #include "StepArguments.h"
 
+#include <vector>
+
 #include <msidefs.h>
 
 #include "core/LogLevel.h"
 #include "core/MsiQuery.h"
 #include "core/PackageStepNames.h"
+#include "core/FileIdentity.h"
+#include "core/RandomName.h"
 
 #include "InstallerSession.h"
 #include "MsiActionContext.h"
@@ -71,8 +75,73 @@ void logLine(MSIHANDLE install, int level, const std::wstring& text)
     SendInstallerLogLine(install, InstallerLogLine(PackageStepNames::DataEntry, level, text));
 }
 
+// The folders an earlier run of the package left beside this run's (a run
+// that was killed, or a twin that could not give everything back): they
+// stay as they are, for a person to restore from.
+std::vector<std::wstring> earlierStateFolders(const std::wstring& base)
+{
+    std::vector<std::wstring> folders;
+    const std::wstring parent = base.substr(0, base.find_last_of(L"\\/") + 1);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(ExtendedLengthPath(base + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return folders;
+    do
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.push_back(parent + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return folders;
+}
+
+// The package names the state folder after its product; each run keeps
+// its state in a folder of its own beside that name, so that no
+// transaction ever meets what an earlier one left.
+UINT takeStateFolderOfThisRun(MSIHANDLE install)
+{
+    std::wstring base;
+    UINT result = ReadInstallerProperty(install, PackageStepNames::StateFolderProperty, base);
+    if (result != ERROR_SUCCESS) {
+        logLine(install, LogLevelError, L"Couldn't read the property " +
+                                            std::wstring(PackageStepNames::StateFolderProperty) + L" (error " +
+                                            std::to_wstring(result) + L")");
+        return result;
+    }
+    if (base.empty())
+        return ERROR_SUCCESS;
+    while (!base.empty() && (base.back() == L'\\' || base.back() == L'/'))
+        base.pop_back();
+    const std::vector<std::wstring> earlier = earlierStateFolders(base);
+    if (!earlier.empty()) {
+        std::wstring names;
+        for (const std::wstring& folder : earlier)
+            names += (names.empty() ? L"" : L"; ") + folder;
+        logLine(install, LogLevelWarning, L"Leaving the rollback state of earlier runs as it is, for a person to "
+                                          L"restore from: " + names);
+    }
+    std::wstring folder;
+    DWORD error = 0;
+    do {
+        std::wstring name;
+        if (!RandomHexName(name, error)) {
+            logLine(install, LogLevelError, L"Couldn't make a name for this run's state folder (error " +
+                                                std::to_wstring(error) + L")");
+            return ERROR_INSTALL_FAILURE;
+        }
+        folder = base + L" " + name;
+    } while (GetFileAttributesW(ExtendedLengthPath(folder).c_str()) != INVALID_FILE_ATTRIBUTES);
+    result = MsiSetPropertyW(install, PackageStepNames::StateFolderProperty, folder.c_str());
+    if (result != ERROR_SUCCESS)
+        logLine(install, LogLevelError, L"Couldn't set the property " +
+                                            std::wstring(PackageStepNames::StateFolderProperty) + L" (error " +
+                                            std::to_wstring(result) + L")");
+    return result;
+}
+
 UINT setCustomActionData(MSIHANDLE install)
 {
+    if (takeStateFolderOfThisRun(install) != ERROR_SUCCESS)
+        return ERROR_INSTALL_FAILURE;
     StepArgumentsByAction arguments;
     std::map<std::wstring, bool> inScript;
     std::wstring what;

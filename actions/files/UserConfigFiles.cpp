@@ -67,7 +67,7 @@ int fail(IActionContext& context, const std::wstring& line)
 // the state would land in the root of the current drive.
 bool acceptInvocationFolder(IActionContext& context, const std::wstring& folder)
 {
-    return AcceptPath(context, FileArgumentNames::InvocationDataDir, folder, CheckTarget(folder));
+    return AcceptPath(context, FileArgumentNames::InvocationDataDir, folder, CheckStateFolder(folder));
 }
 
 // The file or folder an action creates, replaces or deletes: a folder and a

@@ -10,6 +10,7 @@
 
 #include "core/Action.h"
 #include "core/MachineMutex.h"
+#include "core/FileLinks.h"
 #include "core/PathRules.h"
 #include "core/ValueEntries.h"
 #include "PocoWrapper/File.h"
@@ -334,7 +335,7 @@ VERRAND_ACTION(ConfigureEnvironment)
             return ActionFailed;
         if (!arguments.stateFolder.empty() &&
             !AcceptPath(*context, FileArgumentNames::InvocationDataDir, arguments.stateFolder,
-                        CheckTarget(arguments.stateFolder)))
+                        CheckStateFolder(arguments.stateFolder)))
             return ActionFailed;
 
         CInstallRegistry key;
@@ -370,7 +371,7 @@ VERRAND_ACTION(RollbackConfigureEnvironment)
             return ActionFailed;
         }
         if (!AcceptPath(*context, FileArgumentNames::InvocationDataDir, arguments.stateFolder,
-                        CheckTarget(arguments.stateFolder)))
+                        CheckStateFolder(arguments.stateFolder)))
             return ActionFailed;
         context->Log(LogLevelInfo, L"Handle Key: " + arguments.name.str());
         CInstallRegistry key;

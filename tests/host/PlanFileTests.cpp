@@ -67,6 +67,11 @@ TEST(PlanFile, RefusesWhatIsNoPartOfAPlanWithItsPlace)
         { "step without action", "{\"steps\": [{\"args\": {}}]}", "column 23: steps[1]: a step needs an \"action\" text" },
         { "twin without action", "{\"steps\": [{\"action\": \"A\", \"rollback\": {}}]}",
           "steps[1].rollback: a rollback step needs an \"action\" text" },
+        // "rollback": null asks for no twin; no other value stands for it.
+        { "twin given as false", "{\"steps\": [{\"action\": \"A\", \"rollback\": false}]}",
+          "steps[1].rollback: must be a rollback object, or null for no twin, not a boolean" },
+        { "null inside a twin", "{\"steps\": [{\"action\": \"A\", \"rollback\": {\"action\": null}}]}",
+          "steps[1].rollback.action: must be a text, not null" },
         { "action of the wrong type", "{\"steps\": [{\"action\": 3}]}", "steps[1].action: must be a text, not a number" },
         { "steps not an array", "{\"steps\": {}}", "steps: must be an array of steps, not an object" },
         { "step not an object", "{\"steps\": [\"A\"]}", "column 12: steps[1]: must be a step object, not a text" },
@@ -96,5 +101,52 @@ TEST(PlanFile, RefusesWhatIsNoPartOfAPlanWithItsPlace)
         EXPECT_EQ(std::string::npos, message.find("json.exception")) << row.why;
         for (char c : message)
             EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << row.why << ": " << message;
+    }
+}
+
+// Steps are paired with their exact twins as the catalogue names them;
+// a plan can keep a step without one, and a hand-named twin runs as
+// written, with a line when it is not the exact twin.
+TEST(PlanFile, StepsGetTheirExactTwinsUnlessThePlanSaysOtherwise)
+{
+    const struct {
+        const char* why;
+        const char* step;
+        const wchar_t* twin;  // empty: no twin
+        bool ownArguments;    // the twin has the step's arguments
+        const char* line;     // empty: none
+    } rows[] = {
+        { "an action with an exact twin gets it with the step's arguments",
+          "{\"action\": \"ConfigureEnvironment\", \"args\": {\"ENV_NAME\": \"PATH\", \"ACTION\": \"prepend\"}}",
+          L"RollbackConfigureEnvironment", true, "" },
+        { "null keeps the step without a twin",
+          "{\"action\": \"CopyUserConfigFile\", \"rollback\": null}", L"", false, "" },
+        { "the exact twin named by hand runs as written",
+          "{\"action\": \"CopyUserConfigFile\", \"rollback\": {\"action\": \"RollbackCopyUserConfigFile\"}}",
+          L"RollbackCopyUserConfigFile", false, "" },
+        // ConfigureEnvironment undoes a prepend by removing the entry, also
+        // one the user had before.
+        { "an inexact twin runs as written, with a line naming the exact one",
+          "{\"action\": \"ConfigureEnvironment\", \"args\": {\"ENV_NAME\": \"PATH\"}, \"rollback\": "
+          "{\"action\": \"ConfigureEnvironment\", \"args\": {\"ACTION\": \"remove\"}}}",
+          L"ConfigureEnvironment", false,
+          "steps[1]: ConfigureEnvironment does not give back exactly what ConfigureEnvironment changed; its exact "
+          "twin is RollbackConfigureEnvironment" },
+        { "an action without an exact twin gets none", "{\"action\": \"RunCommand\", \"args\": {\"CmdLine\": \"x\"}}",
+          L"", false, "" },
+        { "an action the catalogue does not know gets none", "{\"action\": \"Touch\"}", L"", false, "" },
+    };
+    for (const auto& row : rows) {
+        Plan plan = ParsePlan(std::string("{\"steps\": [") + row.step + "]}", "p.json");
+        const std::vector<std::string> lines = PairTwins(plan);
+        const PlanStep& step = plan.steps[0];
+        EXPECT_EQ(*row.twin != 0, step.hasRollback) << row.why;
+        if (*row.twin) {
+            EXPECT_EQ(row.twin, step.rollback.action) << row.why;
+        }
+        if (row.ownArguments) {
+            EXPECT_EQ(step.action.arguments, step.rollback.arguments) << row.why;
+        }
+        EXPECT_EQ(*row.line ? std::vector<std::string>{ row.line } : std::vector<std::string>(), lines) << row.why;
     }
 }

@@ -122,8 +122,10 @@ TMPDIR=$own_tmp wineserver -k 2>/dev/null
 
 out=$(host list); rc=$?
 expect "list prints the plain action names" '[ $rc -eq 0 ] && ! grep -q "_Z" <<<"$out"'
-expect "list marks an action with its sentence from the reference" \
-    'grep -qx "DeleteRegistryKey  *Deletes one registry value, or one key that has no subkeys, at removal\." <<<"$(tr -d "\r" <<<"$out")"'
+expect "list shows an action's exact twin and its sentence" \
+    'grep -qx "RemoveUserConfigFile  *RollbackRemoveUserConfigFile  *Removes a user-configuration file or folder at uninstall, .*\." <<<"$(tr -d "\r" <<<"$out")"'
+expect "list shows a dash for an action without a twin" \
+    'grep -qx "RunCommandConditional  *-  *Runs a command line once when two values are equal, .*\." <<<"$(tr -d "\r" <<<"$out")"'
 
 # help prints an action's section of the reference compiled into the host,
 # with the parts it includes.

@@ -214,6 +214,37 @@ TEST(PackagePlan, DataNamesTheTransactionTheStateFolderAndTheSecrets)
     EXPECT_NE(std::string::npos, laid.additions.warnings[0].find("Shared"));
 }
 
+// The package pairs steps as the host does: the exact twin with the step's
+// own arguments and folder, none where the plan asks for none.
+TEST(PackagePlan, StepsGetTheirExactTwinsAsInTheHost)
+{
+    Plan plan;
+    plan.steps = { step(L"ConfigureEnvironment", { { L"ENV_NAME", L"PATH" }, { L"ENV_VALUE", L"[INSTALLDIR]" } }),
+                   step(L"CopyUserConfigFile", { { L"DestFileName", L"a.ini" } }),
+                   step(L"ConfigureEnvironment", { { L"ENV_NAME", L"PATH" } }, L"ConfigureEnvironment",
+                        { { L"ACTION", L"remove" } }) };
+    plan.steps[1].withoutTwin = true;
+    const Laid laid = layOut(plan);
+    const CustomActionRow* twin = laid.action(L"Verrand_Install1_Rollback_RollbackConfigureEnvironment");
+    ASSERT_TRUE(twin);
+    EXPECT_EQ(3329, twin->type);
+    EXPECT_EQ(L"[INSTALLDIR]", laid.argument(twin->action, L"ENV_VALUE"));
+    EXPECT_EQ(L"[VerrandStateFolder]\\Install1", laid.argument(twin->action, L"$action.invocationdata.dir"));
+    EXPECT_EQ(laid.argument(L"Verrand_Install1_ConfigureEnvironment", L"$action.invocationdata.dir"),
+              laid.argument(twin->action, L"$action.invocationdata.dir"));
+    EXPECT_FALSE(laid.action(L"Verrand_Install2_Rollback_RollbackCopyUserConfigFile"));
+    // The hand-named twin stays, and the plan's author hears of the exact one.
+    EXPECT_TRUE(laid.action(L"Verrand_Install3_Rollback_ConfigureEnvironment"));
+    EXPECT_EQ((std::vector<std::string>{ "plan install.json: steps[3]: ConfigureEnvironment does not give back exactly "
+                                         "what ConfigureEnvironment changed; its exact twin is "
+                                         "RollbackConfigureEnvironment" }),
+              laid.additions.warnings);
+    // A rollback leaves what a twin could not give back: only emptied folders go.
+    const std::wstring forget = laid.argument(L"Verrand_ForgetStateOnRollback", L"RollBackCmdLine");
+    EXPECT_EQ(std::wstring::npos, forget.find(L"/s")) << Narrow(forget);
+    EXPECT_NE(std::wstring::npos, laid.argument(L"Verrand_ForgetState", L"CmdLine").find(L"rmdir /s /q"));
+}
+
 TEST(PackagePlan, WhatAPackageCannotRunIsRefusedWithItsPlace)
 {
     struct Row {

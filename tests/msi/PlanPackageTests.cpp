@@ -8,6 +8,7 @@
 
 #include "MsiexecRun.h"
 #include "host/HostTestSupport.h"
+#include "support/MachineSnapshot.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -89,6 +90,61 @@ TEST_F(PlanPackage, UpgradesRemovalAndInstallKeepTheUsersChangedConfiguration)
     ASSERT_EQ(0u, install.exitCode) << install.log;
     EXPECT_TRUE(install.Logged("Skipping action for the following kind of DU transaction: upgrade")) << install.log;
     EXPECT_EQ("changed by the user\r\n", ReadBytes(userSettings()));
+}
+
+// A package whose install fails late gives back exactly what the user had
+// (its steps paired with their exact twins by verrand-host msi), keeps its
+// state in a folder of this run's own, and leaves the state an earlier run
+// left as it is, named in its log.
+TEST_F(PlanPackage, AFailedInstallGivesBackExactlyWhatTheUserHad)
+{
+    wchar_t temp[MAX_PATH + 1];
+    const std::wstring tempFolder(temp, GetTempPathW(MAX_PATH + 1, temp));
+    const std::wstring stateBase = tempFolder + L"Verrand " + kVersion1;
+    const std::wstring settingsFolder = userSettings().substr(0, userSettings().find_last_of(L'\\'));
+    const SnapshotPlaces places{ { settingsFolder, stateBase }, {}, { L"VERRAND_PLAN_VALUE" } };
+    const auto forget = [&] {
+        RemoveTree(settingsFolder);
+        RemoveTree(stateBase);
+        HKEY environment = 0;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEnvironmentKey, 0, KEY_SET_VALUE, &environment) == ERROR_SUCCESS) {
+            RegDeleteValueW(environment, L"VERRAND_PLAN_VALUE");
+            RegCloseKey(environment);
+        }
+    };
+    for (bool present : { false, true }) {
+        SCOPED_TRACE(present ? "the user's own before" : "absent before");
+        forget();
+        if (present) {
+            WriteUsersOwnFile(userSettings());
+            RegSetText(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"VERRAND_PLAN_VALUE", L"C:\\own;%SystemRoot%", 0,
+                       REG_EXPAND_SZ);
+            // A killed run of an earlier version left its state under the
+            // name every run used to share.
+            CreateDirectoryW(stateBase.c_str(), 0);
+            CreateDirectoryW((stateBase + L"\\Install2").c_str(), 0);
+            WriteBytes(stateBase + L"\\Install2\\DoRollback", "left by a killed run");
+        }
+        const Snapshot before = TakeSnapshot(places);
+
+        const MsiexecResult install = Install(L"plan-failing.msi");
+        EXPECT_EQ(1603u, install.exitCode) << install.log;
+        EXPECT_TRUE(install.Logged("Verrand CopyUserConfigFile level 2: Writing rollback signal: ")) << install.log;
+        EXPECT_TRUE(install.Logged("Verrand RollbackCopyUserConfigFile ")) << install.log;
+        EXPECT_TRUE(install.Logged("Verrand RollbackConfigureEnvironment ")) << install.log;
+        EXPECT_EQ(before, TakeSnapshot(places));
+        EXPECT_FALSE(ProductInstalled(kVersion1));
+        EXPECT_EQ(present, install.Logged("Leaving the rollback state of earlier runs as it is, for a person to "
+                                          "restore from: "))
+            << install.log;
+        // This run's own folder was removed with the rollback.
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((stateBase + L" *").c_str(), &found);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, search) << Narrow(found.cFileName);
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+    }
+    forget();
 }
 
 TEST(PlanPackageCommand, RefusalsLeaveNoPackageAndTheInputAsItWas)

@@ -13,8 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ActionCatalogue.h"
+#include "host/PlanFile.h"
 #include "host/Reference.h"
+#include "host/UsageFailure.h"
 #include "SourceScan.h"
+#include "support/TestFiles.h"
 
 namespace {
 // The build's own inputs, listed by CMake: the reference, the .def file
@@ -23,6 +27,7 @@ struct Inputs {
     std::string reference;
     std::string definitions;
     std::vector<std::string> sources;
+    std::vector<std::string> plans;  // the example plans
 };
 
 std::string windowsPath(const std::string& unixPath)
@@ -51,7 +56,9 @@ Inputs readInputs()
     std::getline(list, inputs.reference);
     std::getline(list, inputs.definitions);
     for (std::string line; std::getline(list, line);) {
-        if (!line.empty())
+        if (line.size() > 5 && line.compare(line.size() - 5, 5, ".json") == 0)
+            inputs.plans.push_back(line);
+        else if (!line.empty())
             inputs.sources.push_back(line);
     }
     return inputs;
@@ -205,6 +212,71 @@ TEST_F(ReferenceAgainstCode, EverySectionHasItsSentenceStatusExampleAndParts)
             << section.title << ": the section begins with one sentence, got: " << summary;
         for (const char* part : { "**Status.**", "**Example.**", "CustomActionData" })
             EXPECT_NE(std::string::npos, section.text.find(part)) << section.title << " has no " << part;
+    }
+}
+
+// The catalogue against the exports and the reference: a row for every
+// exported action and none for another, every twin exported, and each
+// row's sentence the one its section begins with.
+TEST_F(ReferenceAgainstCode, TheCatalogueHasARowForEachExportAndEveryTwinIsExported)
+{
+    std::size_t count = 0;
+    const ActionFacts* rows = CatalogueRows(count);
+    std::set<std::string> named;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ActionFacts& row = rows[i];
+        const std::string name = Narrow(row.name);
+        EXPECT_TRUE(named.insert(name).second) << "two rows for " << name;
+        EXPECT_EQ(reference->Summary(name), Narrow(row.sentence)) << name << ": the row's sentence";
+        if (!*row.twin)
+            continue;
+        const std::string twin = Narrow(row.twin);
+        EXPECT_TRUE(exports->count(twin)) << name << "'s twin " << twin << " is not exported";
+        const ActionFacts* twinRow = FindActionFacts(row.twin);
+        ASSERT_TRUE(twinRow) << twin;
+        EXPECT_TRUE(row.changesMachine) << name << " has a twin but changes nothing";
+        EXPECT_EQ(L"", std::wstring(twinRow->twin)) << twin << " is a twin with a twin of its own";
+        EXPECT_EQ(row.keepsState, twinRow->keepsState) << name << " and its twin share the state folder";
+        EXPECT_EQ(row.package == PackageRuns, twinRow->package == PackageRuns) << name << " and its twin";
+        EXPECT_EQ(row.runsAs, twinRow->runsAs) << name << " and its twin run as the same account";
+        EXPECT_EQ(row.name, TwinOf(row.twin));
+    }
+    EXPECT_EQ("", joined(minus(*exports, named))) << "exported actions without a catalogue row";
+    EXPECT_EQ("", joined(minus(named, *exports))) << "catalogue rows of no exported action";
+}
+
+// The plans a setup author copies from (the examples, the MSI example plans
+// and the reference's own plan steps) name no twin but the exact one.
+TEST_F(ReferenceAgainstCode, ExamplePlansAndPlanStepsUseTheExactTwins)
+{
+    ASSERT_FALSE(inputs->plans.empty());
+    for (const std::string& path : inputs->plans) {
+        Plan plan;
+        try {
+            plan = ParsePlan(readFile(path), path);
+        } catch (const UsageFailure& failure) {
+            ADD_FAILURE() << failure.message;
+            continue;
+        }
+        EXPECT_EQ(std::vector<std::string>(), PairTwins(plan)) << path;
+    }
+    // A step in the reference is an indented block: its action, then its twin.
+    static const std::regex step("\"action\": \"(\\w+)\"[\\s\\S]*?\"rollback\": \\{\"action\": \"(\\w+)\"");
+    std::istringstream text(readFile(inputs->reference));
+    std::string block;
+    for (std::string line; std::getline(text, line);) {
+        if (line.compare(0, 4, "    ") == 0) {
+            block += line + "\n";
+            continue;
+        }
+        std::smatch match;
+        if (std::regex_search(block, match, step)) {
+            const std::string action = match[1];
+            const std::wstring exact = ExactTwin(std::wstring(action.begin(), action.end()));
+            EXPECT_TRUE(exact.empty() || Narrow(exact) == match[2].str())
+                << match[1] << " names " << match[2] << " as its twin; its exact twin is " << Narrow(exact);
+        }
+        block.clear();
     }
 }
 
