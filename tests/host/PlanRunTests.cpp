@@ -187,7 +187,7 @@ TEST(PlanRollback, StateNoTwinConsumedKeepsTheFolder)
     for (const auto& row : rows) {
         nlohmann::json step = copy;
         if (!row.twin)
-            step.erase("rollback");
+            step["rollback"] = nullptr;
         const nlohmann::json plan = { { "properties", properties }, { "steps", { step, failing } } };
         WriteBytes(temp.file(L"plan.json"), plan.dump());
         const ChildResult result = RunChild(HostCommand(L"--json plan " + QuotedArgument(temp.file(L"plan.json"))));
