@@ -358,7 +358,7 @@ private:
                                                  ? L"[" + std::wstring(StateFolderProperty) + L"]\\" + kind + std::to_wstring(i + 1)
                                                  : std::wstring();
             if (!stateFolder.empty())
-                m_stateFolder = true;
+                m_stepFolders.push_back(stateFolder);
             if (step.hasRollback) {
                 addRow(twinName,
                        DllRollback + (impersonated(step.rollback, m_perMachine) ? 0 : NoImpersonation) + hide,
@@ -392,7 +392,7 @@ private:
     // folders the twins emptied and then the run's folder: what a twin could not give back stays, for a person.
     void addStateFolder()
     {
-        if (!m_stateFolder)
+        if (m_stepFolders.empty())
             return;
         addRow(L"Verrand_SetStateFolder", SetsProperty, StateFolderProperty, L"[TempFolder]Verrand [ProductCode]", L"",
                m_data);
@@ -454,7 +454,7 @@ private:
     const PackageFacts& m_facts;
     const std::set<std::string>& m_exports;
     bool m_perMachine = false;
-    bool m_stateFolder = false;
+    std::vector<std::wstring> m_stepFolders;  // the steps' state folders, in the order of the plans
     Group m_immediate, m_data, m_removal, m_install;
     std::vector<std::wstring> m_hidden;
     std::set<std::wstring> m_ownProperties;

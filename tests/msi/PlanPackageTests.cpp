@@ -140,7 +140,8 @@ TEST_F(PlanPackage, AFailedInstallGivesBackExactlyWhatTheUserHad)
         // This run's own folder was removed with the rollback.
         WIN32_FIND_DATAW found;
         HANDLE search = FindFirstFileW((stateBase + L" *").c_str(), &found);
-        EXPECT_EQ(INVALID_HANDLE_VALUE, search) << Narrow(found.cFileName);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, search)
+            << Narrow(found.cFileName) << " holds " << testing::PrintToString(TreeContent(tempFolder + found.cFileName));
         if (search != INVALID_HANDLE_VALUE)
             FindClose(search);
     }
