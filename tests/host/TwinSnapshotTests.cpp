@@ -2,6 +2,8 @@
 // then undone by a failing step: its exact twin, paired by the host, gives
 // back exactly what was there, whether the object was absent or the user's
 // own, after one run of the step and after the step run twice.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -102,11 +104,9 @@ TEST(TwinSnapshot, EveryChangeIsGivenBackExactly)
                 const ChildResult result = RunChild(HostCommand(L"plan " + QuotedArgument(dir.file(L"plan.json"))));
                 EXPECT_EQ(1u, result.exitCode) << result.output;
                 // The step did its work each time before the failure undid it.
-                const std::string done = Narrow(row.action) + " returned 0";
-                size_t count = 0;
-                for (std::string::size_type at = 0; (at = result.output.find(done, at)) != std::string::npos; ++at)
-                    ++count;
-                EXPECT_EQ(static_cast<size_t>(runs), count) << result.output;
+                const std::vector<std::string> lines = SplitLines(result.output);
+                EXPECT_EQ(runs, std::count(lines.begin(), lines.end(), Narrow(row.action) + " returned 0"))
+                    << result.output;
                 EXPECT_NE(std::string::npos, result.output.find("== rolling back")) << result.output;
                 EXPECT_EQ(before, TakeSnapshot(places)) << result.output;
                 // Every twin consumed its state: no folder is kept.
