@@ -22,10 +22,10 @@ const ActionFacts kRows[] = {
       L"", true, L"", L"", false, PackageRuns, RunsAsUserForLink },
     { L"CreateUserConfigRegistryKey",
       L"Writes one string value of a user's configuration into the registry, creating its key, at install.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsUser },
+      L"RollbackCreateUserConfigRegistryKey", true, L"", L"", true, PackageRuns, RunsAsUser },
     { L"DeleteRegistryKey",
       L"Deletes one registry value, or one key that has no subkeys, at removal.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
+      L"RollbackDeleteRegistryKey", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"EnsureFolderExists",
       L"Creates a folder with all its missing parents, before the host or a later step puts files into it.",
       L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
@@ -46,7 +46,7 @@ const ActionFacts kRows[] = {
       L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
     { L"MoveRegistry",
       L"Renames one registry value within its key, keeping its data, at install or upgrade.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
+      L"RollbackMoveRegistry", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"ProductAction_FormatString",
       L"Asks the host to expand a text with its own properties and publishes the result as the property "
       L"`FormattedString`.",
@@ -66,7 +66,7 @@ const ActionFacts kRows[] = {
     { L"RemoveUserConfigRegistryKey",
       L"Removes one value of a user's configuration at uninstall, and its key when nothing else is left in "
       L"it.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsUser },
+      L"RollbackRemoveUserConfigRegistryKey", true, L"", L"", true, PackageRuns, RunsAsUser },
     { L"RepairDUBundle",
       L"Does nothing and returns 0, for setups whose plan names a repair step.",
       L"", false, L"", L"", false, PackageRuns, RunsAsSystem },
@@ -77,8 +77,22 @@ const ActionFacts kRows[] = {
       L"Undoes `CopyUserConfigFile` as its rollback twin: removes the copied file and puts back the file it "
       L"replaced.",
       L"", true, L"", L"", true, PackageRuns, RunsAsUser },
+    { L"RollbackCreateUserConfigRegistryKey",
+      L"Gives back the value one `CreateUserConfigRegistryKey` wrote over, and removes the keys it created, "
+      L"as its rollback twin.",
+      L"", true, L"", L"", true, PackageRuns, RunsAsUser },
+    { L"RollbackDeleteRegistryKey",
+      L"Puts back what one `DeleteRegistryKey` deleted, as its rollback twin.",
+      L"", true, L"", L"", true, PackageRuns, RunsAsSystem },
+    { L"RollbackMoveRegistry",
+      L"Puts back the source and the target of one `MoveRegistry` exactly as they were, as its rollback "
+      L"twin.",
+      L"", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"RollbackRemoveUserConfigFile",
       L"Puts back what `RemoveUserConfigFile` removed, as its rollback twin.",
+      L"", true, L"", L"", true, PackageRuns, RunsAsUser },
+    { L"RollbackRemoveUserConfigRegistryKey",
+      L"Puts back the value one `RemoveUserConfigRegistryKey` removed, with its key, as its rollback twin.",
       L"", true, L"", L"", true, PackageRuns, RunsAsUser },
     { L"RunCommand",
       L"Runs a command line for the host at install, removal or repair, retrying it while it fails, and "
