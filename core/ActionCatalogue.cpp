@@ -18,7 +18,7 @@ const ActionFacts kRows[] = {
       L"RollbackCopyUserConfigFile", true, L"", L"", true, PackageRuns, RunsAsUser },
     { L"CreateShortcut",
       L"Creates a shortcut file (`.lnk`) or, for a web address, an Internet shortcut (`.url`), at install; "
-      L"its rollback twin is `RemoveShortcut` with the same arguments.",
+      L"its rollback twin is `RollbackCreateShortcut` with the same arguments.",
       L"", true, L"", L"", false, PackageRuns, RunsAsUserForLink },
     { L"CreateUserConfigRegistryKey",
       L"Writes one string value of a user's configuration into the registry, creating its key, at install.",
@@ -27,7 +27,8 @@ const ActionFacts kRows[] = {
       L"Deletes one registry value, or one key that has no subkeys, at removal.",
       L"RollbackDeleteRegistryKey", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"EnsureFolderExists",
-      L"Creates a folder with all its missing parents, before the host or a later step puts files into it.",
+      L"Creates a folder with all its missing parents, before the host or a later step puts files into it; "
+      L"its rollback twin is `RollbackEnsureFolderExists`.",
       L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
     { L"GetProductOSDefaultInstallLocation",
       L"Publishes the default installation folder for a product folder name in a property, before the "
@@ -77,6 +78,11 @@ const ActionFacts kRows[] = {
       L"Undoes `CopyUserConfigFile` as its rollback twin: removes the copied file and puts back the file it "
       L"replaced.",
       L"", true, L"", L"", true, PackageRuns, RunsAsUser },
+    { L"RollbackCreateShortcut",
+      L"Undoes `CreateShortcut` as its rollback twin: puts back the shortcut file that stood at the place, "
+      L"byte for byte, or removes the one the create saved, and removes the folders the create made while "
+      L"they are empty.",
+      L"", true, L"", L"", false, PackageRuns, RunsAsUserForLink },
     { L"RollbackCreateUserConfigRegistryKey",
       L"Gives back the value one `CreateUserConfigRegistryKey` wrote over, and removes the keys it created, "
       L"as its rollback twin.",
@@ -84,10 +90,18 @@ const ActionFacts kRows[] = {
     { L"RollbackDeleteRegistryKey",
       L"Puts back what one `DeleteRegistryKey` deleted, as its rollback twin.",
       L"", true, L"", L"", true, PackageRuns, RunsAsSystem },
+    { L"RollbackEnsureFolderExists",
+      L"Removes the folders `EnsureFolderExists` created, innermost first and only while they are empty, as "
+      L"its rollback twin; a folder that was there before stays.",
+      L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
     { L"RollbackMoveRegistry",
       L"Puts back the source and the target of one `MoveRegistry` exactly as they were, as its rollback "
       L"twin.",
       L"", true, L"", L"", true, PackageRuns, RunsAsSystem },
+    { L"RollbackRemoveShortcut",
+      L"Puts back the shortcut `RemoveShortcut` removed, with the folders removed with it, as its rollback "
+      L"twin.",
+      L"", true, L"", L"", false, PackageRuns, RunsAsUserForLink },
     { L"RollbackRemoveUserConfigFile",
       L"Puts back what `RemoveUserConfigFile` removed, as its rollback twin.",
       L"", true, L"", L"", true, PackageRuns, RunsAsUser },
