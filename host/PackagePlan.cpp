@@ -291,7 +291,8 @@ private:
     std::string refusal(const PackagePlan& plan, size_t index, bool twin, const PlanAction& action)
     {
         const std::string place = "plan " + plan.name + ": steps[" + std::to_string(index) + "]" + (twin ? ".rollback" : "");
-        if (isOneOf(action.action, { L"InstallDUBundle", L"UnInstallDUBundle", L"SetWindowsSystemFolderProps" }))
+        if (isOneOf(action.action, { L"InstallDUBundle", L"UnInstallDUBundle", L"RollbackInstallDUBundle",
+                                       L"SetWindowsSystemFolderProps" }))
             return place + ": " + utf8(action.action) + " cannot run inside a Windows Installer package";
         if (!m_exports.count(utf8(action.action)) || action.action == PackageStepNames::DataEntry ||
             action.action == PackageStepNames::StateFolderEntry)

@@ -79,7 +79,7 @@ UINT InstallerResult(int status)
 
 bool RefusedInInstallerSession(const std::wstring& name)
 {
-    return name == L"InstallDUBundle" || name == L"UnInstallDUBundle";
+    return name == L"InstallDUBundle" || name == L"UnInstallDUBundle" || name == L"RollbackInstallDUBundle";
 }
 
 UINT RunCustomAction(MSIHANDLE install, const wchar_t* name, ActionFunction action) throw()
