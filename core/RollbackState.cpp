@@ -3,7 +3,6 @@
 #include <Poco/SHA2Engine.h>
 
 #include "core/FileIdentity.h"
-#include "core/LogLevel.h"
 #include "core/FileLinks.h"
 #include "core/PathRules.h"
 #include "core/RegistryNames.h"
@@ -511,13 +510,4 @@ StateFolderRemoval RemoveStateFolder(const std::wstring& given, std::wstring& fa
     if (!IsMarkedStateFolder(folder))
         return StateFolderNotMarked;
     return RemoveTreeNoFollow(folder, failedPath, error) ? StateFolderRemoved : StateFolderNotRemoved;
-}
-
-void RollbackState::consume(ILogger& log) const
-{
-    std::wstring failed;
-    DWORD error = 0;
-    if (!discard(failed, error))
-        log.Log(LogLevelWarning,
-                L"Couldn't remove the rollback state " + failed + L" (error " + std::to_wstring(error) + L")");
 }

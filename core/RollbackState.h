@@ -33,7 +33,6 @@ struct FileMark {
 };
 
 bool operator==(const FileMark& left, const FileMark& right);
-#include "ILogger.h"
 
 struct RollbackSignal {
     std::wstring object;                    // the protected object's name
@@ -84,9 +83,6 @@ public:
     bool readKept(const std::wstring& name, std::string& bytes) const;
     // Removes the folder and everything in it, links as links.
     bool discard(std::wstring& failedPath, DWORD& error) const;
-    // The same once a twin has used the state (or an action left nothing to
-    // give back): a folder that stays is a warning in the log.
-    void consume(ILogger& log) const;
 
 private:
     RollbackState(const std::wstring& invocationFolder, const std::wstring& kind, const std::wstring& object,

@@ -8,6 +8,7 @@
 // twin RollbackSetPrivilege takes the right back.
 #include "core/Action.h"
 #include "core/PathRules.h"
+#include "core/KeptObjects.h"
 #include "core/RollbackState.h"
 #include "support/mossel/Mossel.h"
 
@@ -115,7 +116,7 @@ int GrantPrivilege(const boost::shared_ptr<IActionContext>& context, AccountRigh
                     accountName(account).GetString(), error);
         context->Log(LogLevelError, line.str());
         if (ownState)
-            privilegeState(folder, privilege, account).consume(*context);
+            DiscardState(*context, privilegeState(folder, privilege, account));
     }
     return ActionDone;
 }
@@ -152,7 +153,7 @@ int RollbackGrantedPrivilege(const boost::shared_ptr<IActionContext>& context, A
     } else {
         context->Log(LogLevelInfo, L"[RollbackSetPrivilege] Took " + privilege.str() + L" back from " + who);
     }
-    state.consume(*context);
+    DiscardState(*context, state);
     return ActionDone;
 }
 

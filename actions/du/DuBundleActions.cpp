@@ -13,6 +13,7 @@
 #include "core/Action.h"
 #include "core/MsiQuery.h"
 #include "core/PathRules.h"
+#include "core/KeptObjects.h"
 #include "core/RollbackState.h"
 
 #include "actions/files/FileArgumentNames.h"
@@ -160,13 +161,13 @@ VERRAND_ACTION(InstallDUBundle)
     if (!RunInstallerUnderMutex(package, commandLine, code, context)) {
         context->Log(LogLevelError, L"Another msi installer is running: aborting...");
         if (ownState)
-            state.consume(*context);
+            DiscardState(*context, state);
         return ActionFailed;
     }
     const int status = FinishDuTransaction(code, DuInstall, logPath, context);
     // An install that left nothing leaves no state a twin could act on.
     if (status == ActionFailed && ownState && !productInstalled(state.object()))
-        state.consume(*context);
+        DiscardState(*context, state);
     return status;
 }
 
@@ -186,12 +187,12 @@ VERRAND_ACTION(RollbackInstallDUBundle)
     const std::wstring product = state.object();
     if (signal.change != InstalledFresh) {
         context->Log(LogLevelInfo, L"The product " + product + L" was installed before InstallDUBundle ran; it stays");
-        state.consume(*context);
+        DiscardState(*context, state);
         return ActionDone;
     }
     if (!productInstalled(product)) {
         context->Log(LogLevelInfo, L"Nothing to rollback: the product " + product + L" is not installed");
-        state.consume(*context);
+        DiscardState(*context, state);
         return ActionDone;
     }
     context->Log(LogLevelInfo, L"Rollback InstallDUBundle: removing the product " + product);
@@ -204,7 +205,7 @@ VERRAND_ACTION(RollbackInstallDUBundle)
     const int status = FinishDuTransaction(code, DuUninstall, logPath, context);
     // A removal that was suspended or cancelled keeps the state for another try.
     if (!productInstalled(product))
-        state.consume(*context);
+        DiscardState(*context, state);
     return status;
 }
 

@@ -1,5 +1,7 @@
 #include "TextEditState.h"
 
+#include "core/KeptObjects.h"
+
 #include <cstdio>
 
 #include "core/Action.h"
@@ -281,7 +283,7 @@ int TextEditState::rollBack()
         // Without the original the edit never reached the file.
         m_log.Log(LogLevelInfo, L"Nothing to rollback");
         if (exists(m_state.folder()) && m_state.read(signal))
-            m_state.consume(m_log);
+            DiscardState(m_log, m_state);
         return ActionDone;
     }
     std::wstring path;
@@ -329,6 +331,6 @@ int TextEditState::rollBack()
             return ActionFailed;
         }
     }
-    m_state.consume(m_log);
+    DiscardState(m_log, m_state);
     return ActionDone;
 }
