@@ -59,25 +59,33 @@ std::wstring ExtendedLengthPath(const std::wstring& path)
     return full;
 }
 
-bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity, DWORD& error)
+bool ReadFileInformation(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information, DWORD& error)
 {
     // No access is asked for: the object's information is readable anyway,
     // and a file that others hold open still gives its identity.
     ScopedHandle handle(CreateFileW(ExtendedLengthPath(path).c_str(), 0,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, 0));
-    if (!handle.valid()) {
+    if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &information)) {
         error = GetLastError();
         return false;
     }
+    return true;
+}
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information)
+{
+    const FileIdentity identity = { information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                                    information.nFileIndexLow };
+    return identity;
+}
+
+bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity, DWORD& error)
+{
     BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(handle.get(), &information)) {
-        error = GetLastError();
+    if (!ReadFileInformation(path, information, error))
         return false;
-    }
-    identity.volume = information.dwVolumeSerialNumber;
-    identity.indexHigh = information.nFileIndexHigh;
-    identity.indexLow = information.nFileIndexLow;
+    identity = IdentityOf(information);
     return true;
 }
 

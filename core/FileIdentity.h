@@ -20,6 +20,10 @@ bool operator==(const FileIdentity& left, const FileIdentity& right);
 // written through the path would follow it). False when nothing can be
 // opened there; error then holds the reason.
 bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity, DWORD& error);
+// The same, with everything the system tells of the object (size, times,
+// attributes).
+bool ReadFileInformation(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information, DWORD& error);
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information);
 
 // The path in the form Win32 calls take for any length: absolute, with the
 // \\?\ (or \\?\UNC\) prefix.

@@ -191,14 +191,15 @@ bool readWhole(const std::wstring& path, std::string& bytes)
     return true;
 }
 
-bool writeWhole(const std::wstring& path, const std::string& bytes, DWORD& error)
+// With `flush`, the bytes are on the disk when it returns.
+bool writeWhole(const std::wstring& path, const std::string& bytes, DWORD& error, bool flush = true)
 {
     ScopedHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, 0));
     DWORD written = 0;
     const bool done = file.valid() &&
                       WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, 0) &&
-                      written == bytes.size() && FlushFileBuffers(file.get());
+                      written == bytes.size() && (!flush || FlushFileBuffers(file.get()));
     if (!done)
         error = GetLastError();
     if (!file.close() && done) {
@@ -265,6 +266,12 @@ RollbackState RollbackState::ForRegistry(const std::wstring& invocationFolder, c
                                          const std::wstring& object)
 {
     return RollbackState(invocationFolder, kind, object, true);
+}
+
+RollbackState RollbackState::OfNamed(const std::wstring& invocationFolder, const std::wstring& kind,
+                                     const std::wstring& name)
+{
+    return RollbackState(invocationFolder, kind, name, true);
 }
 
 std::wstring RollbackState::signalPath() const
@@ -352,6 +359,16 @@ bool RollbackState::write(const RollbackSignal& signal, DWORD& error) const
         return false;
     }
     return true;
+}
+
+bool RollbackState::writeKept(const std::wstring& name, const std::string& bytes, DWORD& error) const
+{
+    return writeWhole(kept(name), bytes, error, false);
+}
+
+bool RollbackState::readKept(const std::wstring& name, std::string& bytes) const
+{
+    return readWhole(kept(name), bytes);
 }
 
 bool RollbackState::discard(std::wstring& failedPath, DWORD& error) const

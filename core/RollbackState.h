@@ -54,6 +54,10 @@ public:
     // The state of a registry object, named by RegistryObjectName.
     static RollbackState ForRegistry(const std::wstring& invocationFolder, const std::wstring& kind,
                                      const std::wstring& object);
+    // The state of an object that is not a file (a product, an account's
+    // right): named by a text that is kept as it is, not made a full path.
+    static RollbackState OfNamed(const std::wstring& invocationFolder, const std::wstring& kind,
+                                 const std::wstring& name);
 
     const std::wstring& folder() const { return m_folder; }
     const std::wstring& object() const { return m_object; }
@@ -70,6 +74,13 @@ public:
     // signal written again (with what the action left) replaces the old
     // one whole or not at all.
     bool write(const RollbackSignal& signal, DWORD& error) const;
+    // Writes bytes completely into a file kept in the state; the folder must
+    // have been made by write(). Not flushed: a flush makes some file
+    // systems write out every other file's pending data too (a large file
+    // the action has just written among them).
+    bool writeKept(const std::wstring& name, const std::string& bytes, DWORD& error) const;
+    // The bytes of a file kept in the state; false when it cannot be read.
+    bool readKept(const std::wstring& name, std::string& bytes) const;
     // Removes the folder and everything in it, links as links.
     bool discard(std::wstring& failedPath, DWORD& error) const;
 

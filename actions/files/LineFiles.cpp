@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/ContentHash.h"
+
 namespace {
 // Large enough that reading and writing cost few system calls, small enough
 // to stay in the processor's caches.
@@ -46,8 +48,9 @@ bool ChunkReader::next(std::size_t keep)
     return read > 0;
 }
 
-BufferedFileWriter::BufferedFileWriter(const std::wstring& path)
-    : m_file(openFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)), m_buffer(kChunkSize), m_used(0)
+BufferedFileWriter::BufferedFileWriter(const std::wstring& path, ContentHash* hash)
+    : m_file(openFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)), m_buffer(kChunkSize), m_used(0),
+      m_hash(hash)
 {
 }
 
@@ -83,6 +86,8 @@ void BufferedFileWriter::flush()
 
 void BufferedFileWriter::writeOut(const char* data, std::size_t size)
 {
+    if (m_hash)
+        m_hash->add(data, size);
     while (size > 0) {
         DWORD written = 0;
         const DWORD now = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);

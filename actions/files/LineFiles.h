@@ -12,6 +12,8 @@
 
 #include "core/ScopedHandle.h"
 
+class ContentHash;
+
 class FileError : public std::runtime_error {
 public:
     FileError(const char* operation, DWORD error);
@@ -43,10 +45,10 @@ private:
 // close() writes the rest. Every write to the file but the last is a whole
 // number of buffers: writes that end inside a page of the file make the
 // system's page cache (and the rename that later puts the file in place)
-// far slower.
+// far slower. With a hash, every byte written is added to it on its way out.
 class BufferedFileWriter {
 public:
-    explicit BufferedFileWriter(const std::wstring& path);
+    explicit BufferedFileWriter(const std::wstring& path, ContentHash* hash = 0);
     void write(const void* data, std::size_t size)
     {
         // Most pieces of an edited line are a few bytes long (a line's head,
@@ -89,4 +91,5 @@ private:
     ScopedHandle m_file;
     std::vector<char> m_buffer;
     std::size_t m_used;
+    ContentHash* m_hash;
 };

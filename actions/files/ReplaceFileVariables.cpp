@@ -11,6 +11,7 @@
 #include "LineStream.h"
 #include "PocoWrapper/String.h"
 #include "ReplacementAttributes.h"
+#include "core/ContentHash.h"
 #include "core/LogLevel.h"
 #include "core/PathRules.h"
 #include "core/ScopedHandle.h"
@@ -86,11 +87,12 @@ void replaceInLines(ChunkReader& input, std::size_t markSize, const LineUnits<Un
 }
 
 void replaceInFile(ILogger& logger, const std::wstring& filePath, const std::wstring& tempPath,
-                   const std::vector<ReplacementEntry>& entries, std::vector<EntryLog>& logs, bool& created)
+                   const std::vector<ReplacementEntry>& entries, std::vector<EntryLog>& logs, bool& created,
+                   ContentHash* hash)
 {
     ChunkReader input(filePath);
     logger.Log(LogLevelInfo, L"Output File will be UTF-8 Encoded");
-    BufferedFileWriter output(tempPath);
+    BufferedFileWriter output(tempPath, hash);
     created = true;
     input.next();
     std::size_t markSize = 0;
@@ -130,10 +132,26 @@ std::wstring editedFile(const std::wstring& path)
     return SamePath(final, FullPath(path)) ? path : final;
 }
 
-// The replacement takes the original's security (its owner and group where
-// this process may set them, its DACL always) and its attributes, before it
-// takes its place: a private file stays private, a hidden one hidden.
-void keepSecurityAndAttributes(const std::wstring& original, const std::wstring& replacement)
+// Puts the finished temporary file in the place of the edited file in one
+// step, so that the edited file is either the old one or the new one, or
+// hands it to the keeper. A read-only file is not replaced (Windows refuses
+// that move; not every implementation of it does, so the rule is checked
+// here).
+void replaceOriginal(const std::wstring& filePath, const std::wstring& tempPath, OriginalKeeper* keeper,
+                     const ContentHash& written)
+{
+    const DWORD attributes = GetFileAttributesW(filePath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        throw FileError("MoveFileExW", ERROR_ACCESS_DENIED);
+    KeepSecurityAndAttributes(filePath, tempPath);
+    if (keeper)
+        keeper->replace(filePath, tempPath, written);
+    else if (!MoveFileExW(tempPath.c_str(), filePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throw FileError("MoveFileExW", GetLastError());
+}
+}
+
+void KeepSecurityAndAttributes(const std::wstring& original, const std::wstring& replacement)
 {
     const SECURITY_INFORMATION owner = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
     const SECURITY_INFORMATION all = owner | DACL_SECURITY_INFORMATION;
@@ -155,23 +173,8 @@ void keepSecurityAndAttributes(const std::wstring& original, const std::wstring&
         throw FileError("SetFileAttributesW", GetLastError());
 }
 
-// Puts the finished temporary file in the place of the edited file in one
-// step, so that the edited file is either the old one or the new one. A
-// read-only file is not replaced (Windows refuses that move; not every
-// implementation of it does, so the rule is checked here).
-void replaceOriginal(const std::wstring& filePath, const std::wstring& tempPath)
-{
-    const DWORD attributes = GetFileAttributesW(filePath.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        throw FileError("MoveFileExW", ERROR_ACCESS_DENIED);
-    keepSecurityAndAttributes(filePath, tempPath);
-    if (!MoveFileExW(tempPath.c_str(), filePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw FileError("MoveFileExW", GetLastError());
-}
-}
-
 bool ReplaceFileVariables(ILogger& logger, const std::wstring& filePath, const std::wstring& entryList,
-                          const std::wstring& attributeList, bool honourEscapes, bool debug)
+                          const std::wstring& attributeList, bool honourEscapes, bool debug, OriginalKeeper* keeper)
 {
     std::vector<ReplacementEntry> entries;
     if (!ParseEntryList(logger, entryList, honourEscapes, entries))
@@ -193,9 +196,12 @@ bool ReplaceFileVariables(ILogger& logger, const std::wstring& filePath, const s
     // the edit's to overwrite or delete.
     const std::wstring tempPath = edited + L".tmp";
     bool created = false;
+    // The bytes written are hashed only for a keeper, which keeps the hash
+    // as evidence of what the edit left.
+    ContentHash written;
     try {
-        replaceInFile(logger, edited, tempPath, entries, logs, created);
-        replaceOriginal(edited, tempPath);
+        replaceInFile(logger, edited, tempPath, entries, logs, created, keeper ? &written : 0);
+        replaceOriginal(edited, tempPath, keeper, written);
     } catch (...) {
         logger.Log(LogLevelError,
                    PocoWrapper::format(L"ReplaceFileVariables: error reading from '%s' writing to '%s', aborting..",

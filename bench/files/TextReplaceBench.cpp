@@ -4,6 +4,9 @@
 // - 100 MB of short lines (a match on every tenth), against CopyFileW over
 //   an earlier copy (the edit, too, replaces a file);
 // - the same text without a single line feed, against the same;
+// - the edit of the 100 MB of short lines given an invocation-data folder
+//   (the original is kept there for the rollback twin), and that twin
+//   putting the original back, each against the same copy;
 // - 20 MB of "a" searched for 9,999 "a"s and a "b" (a naive search
 //   compares almost the whole search text at every place), against a
 //   search for 9 "a"s and a "b";
@@ -125,26 +128,34 @@ bool write(const std::wstring& path, Shape shape, unsigned long long& bytes)
     return ok;
 }
 
-ActionFunction loadAction()
+ActionFunction loadAction(const char* name)
 {
     HMODULE verrand = LoadLibraryW(L"Verrand.dll");
-    return verrand ? reinterpret_cast<ActionFunction>(GetProcAddress(verrand, "LMRXTextReplace")) : 0;
+    return verrand ? reinterpret_cast<ActionFunction>(GetProcAddress(verrand, name)) : 0;
 }
 
-int replaceOnce(ActionFunction replace, const std::wstring& path, const std::wstring& search)
+// The edit (or its twin, which takes the same arguments); with a state
+// folder the original is kept there.
+int replaceOnce(ActionFunction replace, const std::wstring& path, const std::wstring& search,
+                const std::wstring& stateFolder = std::wstring())
 {
     QuietContext::Values arguments;
     arguments[L"File"] = path;
     arguments[L"SearchWord"] = search;
     arguments[L"ReplaceWord"] = L"C:\\Program Files\\Example App\\";
     arguments[L"Attributes"] = L"6";
+    if (!stateFolder.empty())
+        arguments[L"$action.invocationdata.dir"] = stateFolder;
     boost::shared_ptr<QuietContext> context(new QuietContext(arguments));
     return replace(context);
 }
 
 class Bench {
 public:
-    Bench(ActionFunction replace, const std::wstring& folder) : m_replace(replace), m_folder(folder), m_ok(true) {}
+    Bench(ActionFunction replace, ActionFunction rollback, const std::wstring& folder)
+        : m_replace(replace), m_rollback(rollback), m_folder(folder), m_ok(true)
+    {
+    }
 
     // Best of the runs: the edit of a fresh copy of the file, and a plain
     // copy of it; the edited file is checked after every run.
@@ -179,6 +190,36 @@ public:
         DeleteFileW(edited.c_str());
     }
 
+    // Best of the runs: the edit of a fresh copy keeping the original in a
+    // fresh state folder, and the twin putting it back; the edited and the
+    // restored file are checked after every run.
+    void timeKeptEdit(double& editSeconds, double& rollbackSeconds)
+    {
+        const std::wstring source = m_folder + L"\\source.txt";
+        const std::wstring edited = m_folder + L"\\edited.txt";
+        const std::wstring state = m_folder + L"\\state";
+        unsigned long long bytes = 0;
+        if (!write(source, ShortLines, bytes))
+            return fail("cannot write the generated file");
+        const Digest expected = expectedDigest(ShortLines, true);
+        const Digest original = expectedDigest(ShortLines, false);
+        for (int run = 0; run < kRuns; ++run) {
+            CopyFileW(source.c_str(), edited.c_str(), FALSE);
+            int status = 1;
+            const double e = SecondsOf([&] { status = replaceOnce(m_replace, edited, L"INSTALLDIR", state); });
+            editSeconds = run == 0 || e < editSeconds ? e : editSeconds;
+            if (status != 0 || !(fileDigest(edited) == expected))
+                return fail("the edited file differs from a plain replacement");
+            const double r = SecondsOf([&] { status = replaceOnce(m_rollback, edited, L"INSTALLDIR", state); });
+            rollbackSeconds = run == 0 || r < rollbackSeconds ? r : rollbackSeconds;
+            if (status != 0 || !(fileDigest(edited) == original))
+                return fail("the rolled back file differs from the original");
+        }
+        RemoveDirectoryW(state.c_str());
+        DeleteFileW(source.c_str());
+        DeleteFileW(edited.c_str());
+    }
+
     // The peak working set of one edit in a process of its own, in MiB
     // above the process's working set before the edit.
     double peakOfEdit(Shape shape)
@@ -208,6 +249,7 @@ private:
     }
 
     ActionFunction m_replace;
+    ActionFunction m_rollback;
     std::wstring m_folder;
     bool m_ok;
 };
@@ -236,9 +278,10 @@ std::wstring tempFolder()
 
 int main()
 {
-    const ActionFunction replace = loadAction();
-    if (!replace) {
-        std::printf("text-replace bench: LMRXTextReplace is missing\n");
+    const ActionFunction replace = loadAction("LMRXTextReplace");
+    const ActionFunction rollback = loadAction("RollbackLMRXTextReplace");
+    if (!replace || !rollback) {
+        std::printf("text-replace bench: LMRXTextReplace or its twin is missing\n");
         return 1;
     }
     int count = 0;
@@ -247,7 +290,7 @@ int main()
         return memoryRun(replace, arguments[2], arguments[3]);
 
     const std::wstring folder = tempFolder();
-    Bench bench(replace, folder);
+    Bench bench(replace, rollback, folder);
     unsigned long long bytes = 0;
     double lines = 0, linesCopy = 0, oneLine = 0, oneLineCopy = 0, longSearch = 0, shortSearch = 0;
     bench.timeEdit(ShortLines, L"INSTALLDIR", lines, &linesCopy, bytes);
@@ -255,6 +298,11 @@ int main()
     ReportValue("LMRXTextReplace throughput", bytes / 1e6 / lines, "MB/s");
     bench.timeEdit(OneLine, L"INSTALLDIR", oneLine, &oneLineCopy, bytes);
     ReportFigure("LMRXTextReplace on a 100 MB file without a line feed", oneLine, "s", kCopyLimit, oneLineCopy);
+    double keptEdit = 0, restore = 0;
+    bench.timeKeptEdit(keptEdit, restore);
+    ReportFigure("LMRXTextReplace on a 100 MB file, keeping the original for its twin", keptEdit, "s", kCopyLimit,
+                 linesCopy);
+    ReportFigure("RollbackLMRXTextReplace of that edit", restore, "s", kCopyLimit, linesCopy);
     bench.timeEdit(Letters, std::wstring(9999, L'a') + L"b", longSearch, 0, bytes);
     bench.timeEdit(Letters, std::wstring(9, L'a') + L"b", shortSearch, 0, bytes);
     ReportFigure("LMRXTextReplace on 20 MB of a, searching 9,999 a and b", longSearch, "s",

@@ -34,6 +34,11 @@ MOSSEL_API void LogMessage(boost::shared_ptr<ILogger> logger, const CString& lin
 // Grant a user right through the LSA policy.
 MOSSEL_API bool AddPrivilege(const CString& privilege, const CString& account);
 MOSSEL_API bool AddPrivilegeOnCurrentUser(const CString& privilege);
+// Whether the account (the current user when empty) holds the right itself;
+// false, with GetLastError set, when the policy cannot tell.
+MOSSEL_API bool HoldsPrivilege(const CString& privilege, const CString& account, bool& holds);
+// Takes the right from the account (the current user when empty).
+MOSSEL_API bool RemovePrivilege(const CString& privilege, const CString& account);
 
 // Progress reaches the host as a log line at this level:
 // "Progress: add N ticks" or "Progress: use N ticks".

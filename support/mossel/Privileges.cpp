@@ -7,10 +7,21 @@
 namespace {
 CString g_lastRequest;
 
+// STATUS_OBJECT_NAME_NOT_FOUND: the policy has no account object for the
+// SID, so the account holds no right of its own.
+const NTSTATUS kNoAccountObject = static_cast<NTSTATUS>(0xC0000034L);
+
 struct PolicyHandle {
     LSA_HANDLE handle;
     PolicyHandle() : handle(0) {}
     ~PolicyHandle() { if (handle) LsaClose(handle); }
+};
+
+// Frees what the LSA allocated.
+struct LsaMemory {
+    void* memory;
+    LsaMemory() : memory(0) {}
+    ~LsaMemory() { if (memory) LsaFreeMemory(memory); }
 };
 
 LSA_UNICODE_STRING unicodeString(const CString& text)
@@ -22,44 +33,44 @@ LSA_UNICODE_STRING unicodeString(const CString& text)
     return result;
 }
 
-bool grant(PSID sid, const CString& privilege)
+bool failed(NTSTATUS status)
 {
-    LSA_OBJECT_ATTRIBUTES attributes = {};
-    PolicyHandle policy;
-    NTSTATUS status = LsaOpenPolicy(0, &attributes, POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, &policy.handle);
-    if (status != 0) {
-        SetLastError(LsaNtStatusToWinError(status));
+    if (status == 0)
         return false;
-    }
-    LSA_UNICODE_STRING right = unicodeString(privilege);
-    status = LsaAddAccountRights(policy.handle, sid, &right, 1);
-    if (status != 0) {
-        SetLastError(LsaNtStatusToWinError(status));
-        return false;
-    }
+    SetLastError(LsaNtStatusToWinError(status));
     return true;
 }
+
+bool openPolicy(ACCESS_MASK access, PolicyHandle& policy)
+{
+    LSA_OBJECT_ATTRIBUTES attributes = {};
+    return !failed(LsaOpenPolicy(0, &attributes, access, &policy.handle));
 }
 
-bool AddPrivilege(const CString& privilege, const CString& account)
+bool grant(PSID sid, const CString& privilege)
 {
-    g_lastRequest = L"account:" + account + L":" + privilege;
-    DWORD sidSize = 0;
-    DWORD domainSize = 0;
-    SID_NAME_USE use;
-    LookupAccountNameW(0, account, 0, &sidSize, 0, &domainSize, &use);
-    if (sidSize == 0)
+    PolicyHandle policy;
+    if (!openPolicy(POLICY_CREATE_ACCOUNT | POLICY_LOOKUP_NAMES, policy))
         return false;
-    std::vector<BYTE> sid(sidSize);
-    std::vector<wchar_t> domain(domainSize + 1);
-    if (!LookupAccountNameW(0, account, &sid[0], &sidSize, &domain[0], &domainSize, &use))
-        return false;
-    return grant(&sid[0], privilege);
+    LSA_UNICODE_STRING right = unicodeString(privilege);
+    return !failed(LsaAddAccountRights(policy.handle, sid, &right, 1));
 }
 
-bool AddPrivilegeOnCurrentUser(const CString& privilege)
+// The SID of a named account, or of the user this process runs as when the
+// account is empty.
+bool sidOf(const CString& account, std::vector<BYTE>& sid)
 {
-    g_lastRequest = L"current-user:" + privilege;
+    if (!account.IsEmpty()) {
+        DWORD sidSize = 0;
+        DWORD domainSize = 0;
+        SID_NAME_USE use;
+        LookupAccountNameW(0, account, 0, &sidSize, 0, &domainSize, &use);
+        if (sidSize == 0)
+            return false;
+        sid.resize(sidSize);
+        std::vector<wchar_t> domain(domainSize + 1);
+        return LookupAccountNameW(0, account, &sid[0], &sidSize, &domain[0], &domainSize, &use) != FALSE;
+    }
     HANDLE token = 0;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return false;
@@ -73,7 +84,59 @@ bool AddPrivilegeOnCurrentUser(const CString& privilege)
         SetLastError(error);
         return false;
     }
-    return grant(reinterpret_cast<TOKEN_USER*>(&buffer[0])->User.Sid, privilege);
+    PSID user = reinterpret_cast<TOKEN_USER*>(&buffer[0])->User.Sid;
+    sid.assign(static_cast<BYTE*>(user), static_cast<BYTE*>(user) + GetLengthSid(user));
+    return true;
+}
+}
+
+bool AddPrivilege(const CString& privilege, const CString& account)
+{
+    g_lastRequest = L"account:" + account + L":" + privilege;
+    std::vector<BYTE> sid;
+    return sidOf(account, sid) && grant(&sid[0], privilege);
+}
+
+bool AddPrivilegeOnCurrentUser(const CString& privilege)
+{
+    g_lastRequest = L"current-user:" + privilege;
+    std::vector<BYTE> sid;
+    return sidOf(CString(), sid) && grant(&sid[0], privilege);
+}
+
+bool HoldsPrivilege(const CString& privilege, const CString& account, bool& holds)
+{
+    holds = false;
+    std::vector<BYTE> sid;
+    PolicyHandle policy;
+    if (!sidOf(account, sid) || !openPolicy(POLICY_LOOKUP_NAMES, policy))
+        return false;
+    LsaMemory rights;
+    ULONG count = 0;
+    const NTSTATUS status =
+        LsaEnumerateAccountRights(policy.handle, &sid[0], reinterpret_cast<PLSA_UNICODE_STRING*>(&rights.memory), &count);
+    if (status == kNoAccountObject)
+        return true;
+    if (failed(status))
+        return false;
+    const PLSA_UNICODE_STRING list = static_cast<PLSA_UNICODE_STRING>(rights.memory);
+    for (ULONG i = 0; i < count && !holds; ++i) {
+        const std::wstring name(list[i].Buffer, list[i].Length / sizeof(wchar_t));
+        holds = CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), privilege.GetString(),
+                                     privilege.GetLength(), TRUE) == CSTR_EQUAL;
+    }
+    return true;
+}
+
+bool RemovePrivilege(const CString& privilege, const CString& account)
+{
+    g_lastRequest = L"remove:" + account + L":" + privilege;
+    std::vector<BYTE> sid;
+    PolicyHandle policy;
+    if (!sidOf(account, sid) || !openPolicy(POLICY_LOOKUP_NAMES, policy))
+        return false;
+    LSA_UNICODE_STRING right = unicodeString(privilege);
+    return !failed(LsaRemoveAccountRights(policy.handle, &sid[0], FALSE, &right, 1));
 }
 
 CString LastPrivilegeRequest()

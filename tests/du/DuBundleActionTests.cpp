@@ -11,6 +11,7 @@
 
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
+#include "core/RollbackState.h"
 #include "support/TestFiles.h"
 
 #include "DuTestSupport.h"
@@ -206,4 +207,76 @@ TEST_F(DuBundleActionTest, RepairDoesNothing)
     EXPECT_TRUE(context->lines.empty());
     EXPECT_TRUE(context->argumentsRead.empty());
     EXPECT_TRUE(context->propertiesSet.empty());
+}
+
+// The twin removes what the step installed, never what was there before.
+TEST_F(DuBundleActionTest, TwinRemovesOnlyAProductTheStepInstalled)
+{
+    struct Case {
+        const char* what;
+        bool installedBefore;
+        bool retried;
+        bool removed;
+    };
+    const Case cases[] = {
+        { "a fresh install", false, false, true },
+        // The retried step finds the product there, and keeps the first
+        // run's word that it was not.
+        { "a fresh install, retried", false, true, true },
+        { "a product there before", true, false, false },
+    };
+    ScopedTempDir state;
+    const std::wstring folder = state.path() + L"\\step-1";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.installedBefore) {
+            ASSERT_EQ(0, install({ { L"DUBundle", PackagePath(L"machine") }, { L"PerUser", L"0" } }));
+        }
+        const RecordingContext::Values step = { { L"DUBundle", PackagePath(L"machine") },
+                                                { L"PerUser", L"0" },
+                                                { L"$action.invocationdata.dir", folder } };
+        ASSERT_EQ(0, install(step));
+        if (c.retried) {
+            ASSERT_EQ(0, install(step));
+            EXPECT_TRUE(context->HasLine(L"Keeping the rollback state of an earlier run: " + folder + L"\\du-" +
+                                             StateKey(MachineProduct),
+                                         2));
+        }
+        ASSERT_TRUE(ProductInstalled(MachineProduct));
+
+        context = newContext(step);
+        EXPECT_EQ(0, CallAction("RollbackInstallDUBundle", context));
+        EXPECT_TRUE(context->Texts(4).empty());
+        EXPECT_EQ(!c.removed, ProductInstalled(MachineProduct));
+        EXPECT_EQ(!c.removed, PathExists(machinePayload()));
+        if (!c.removed) {
+            EXPECT_TRUE(context->HasLine(
+                L"The product " + std::wstring(MachineProduct) + L" was installed before InstallDUBundle ran; it stays",
+                2));
+        }
+        // The state is consumed: a second rollback has nothing to do.
+        EXPECT_EQ(0, CallAction("RollbackInstallDUBundle", context));
+        EXPECT_TRUE(context->HasLine(L"Nothing to rollback", 2));
+        EXPECT_EQ(!c.removed, ProductInstalled(MachineProduct));
+        RemoveProduct(MachineProduct);
+    }
+}
+
+TEST_F(DuBundleActionTest, FailedInstallLeavesNoStateAndAPackageWithoutCodeIsRefused)
+{
+    ScopedTempDir state;
+    const std::wstring folder = state.path() + L"\\step-1";
+    ASSERT_EQ(1, install({ { L"DUBundle", PackagePath(L"failing") },
+                           { L"PerUser", L"0" },
+                           { L"$action.invocationdata.dir", folder } }));
+    EXPECT_TRUE(TreeContent(folder).empty());
+
+    // Without a product code to keep the state under, nothing is installed.
+    const std::wstring notAPackage = state.file(L"content.msi");
+    WriteBytes(notAPackage, "not a package");
+    EXPECT_EQ(1, install({ { L"DUBundle", notAPackage }, { L"PerUser", L"0" }, { L"$action.invocationdata.dir", folder } }));
+    const std::vector<std::wstring> errors = context->Texts(4);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ(0u, errors[0].find(L"InstallDUBundle: couldn't open the package " + notAPackage + L" (")) << Narrow(errors[0]);
+    EXPECT_FALSE(context->HasLine(L"Calling msiexec with parameters:  REBOOT=\"ReallySuppress\"  ALLUSERS=1 "));
 }

@@ -16,8 +16,8 @@ actions=$(exports "$product" | grep -v '^_Z')
 expected=$( (echo "$actions"; echo SetCustomActionData; echo RemoveStateFolder) | sort)
 actual=$(exports "$dll" | sort)
 failed=0
-if [ "$expected" != "$actual" ] || [ "$(echo "$actions" | wc -l)" -ne 37 ]; then
-    echo "exports differ from Verrand.dll's 37 actions, SetCustomActionData and RemoveStateFolder:"
+if [ "$expected" != "$actual" ] || [ "$(echo "$actions" | wc -l)" -ne 40 ]; then
+    echo "exports differ from Verrand.dll's 40 actions, SetCustomActionData and RemoveStateFolder:"
     diff <(echo "$expected") <(echo "$actual") || true
     failed=1
 fi
