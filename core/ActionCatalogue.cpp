@@ -40,11 +40,11 @@ const ActionFacts kRows[] = {
       L"", false, L"", L"PropertyName", false, PackageRuns, RunsAsSystem },
     { L"InstallDUBundle",
       L"Installs a deployment unit's Windows Installer package silently, under the machine-wide installer "
-      L"mutex, at install; its rollback twin is `UnInstallDUBundle`.",
-      L"", true, L"", L"", false, PackageRefused, RunsAsSystem },
+      L"mutex, at install; its rollback twin is `RollbackInstallDUBundle`.",
+      L"RollbackInstallDUBundle", true, L"", L"", true, PackageRefused, RunsAsSystem },
     { L"LMRXTextReplace",
       L"Replaces every occurrence of one text by another inside an installed text file, after install.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
+      L"RollbackLMRXTextReplace", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"MoveRegistry",
       L"Renames one registry value within its key, keeping its data, at install or upgrade.",
       L"RollbackMoveRegistry", true, L"", L"", true, PackageRuns, RunsAsSystem },
@@ -94,6 +94,14 @@ const ActionFacts kRows[] = {
       L"Removes the folders `EnsureFolderExists` created, innermost first and only while they are empty, as "
       L"its rollback twin; a folder that was there before stays.",
       L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
+    { L"RollbackInstallDUBundle",
+      L"Removes the product `InstallDUBundle` installed, as its rollback twin, only when that step installed it "
+      L"fresh.",
+      L"", true, L"", L"", true, PackageRefused, RunsAsSystem },
+    { L"RollbackLMRXTextReplace",
+      L"Puts back the file `LMRXTextReplace` edited, as its rollback twin: the original itself, with its bytes, "
+      L"security and attributes.",
+      L"", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"RollbackMoveRegistry",
       L"Puts back the source and the target of one `MoveRegistry` exactly as they were, as its rollback "
       L"twin.",
@@ -108,6 +116,10 @@ const ActionFacts kRows[] = {
     { L"RollbackRemoveUserConfigRegistryKey",
       L"Puts back the value one `RemoveUserConfigRegistryKey` removed, with its key, as its rollback twin.",
       L"", true, L"", L"", true, PackageRuns, RunsAsUser },
+    { L"RollbackSetPrivilege",
+      L"Takes back the right `SetPrivilege` granted, as its rollback twin, only from an account that did not "
+      L"hold it before the grant.",
+      L"", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"RunCommand",
       L"Runs a command line for the host at install, removal or repair, retrying it while it fails, and "
       L"returns 0 whatever the command did; its rollback twin is usually `RunRollBackCommand`.",
@@ -130,8 +142,8 @@ const ActionFacts kRows[] = {
       L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
     { L"SetPrivilege",
       L"Grants a user right (a privilege such as `SeServiceLogonRight`) to an account or to the current "
-      L"user, at install.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
+      L"user, at install; its rollback twin is `RollbackSetPrivilege`.",
+      L"RollbackSetPrivilege", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"SetWindowsSystemFolderProps",
       L"Publishes the standard Windows folders as the folder properties installer packages use, at the start"
       L" of a setup host's plan.",
