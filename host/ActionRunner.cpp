@@ -11,7 +11,12 @@ ActionLibrary::ActionLibrary(const std::wstring& path) : m_module(LoadLibraryW(p
 {
     if (!m_module)
         throw UsageFailure{ "cannot load " + utf8(path) + " (error " + std::to_string(GetLastError()) + ")" };
-    m_actions = PlainExportNames(m_module);
+    // The functions of Verrand.dll's C interface (include/verrand/verrand.h)
+    // are plain exports too, each named Verrand...; no action is.
+    for (const std::string& name : PlainExportNames(m_module)) {
+        if (name.compare(0, 7, "Verrand") != 0)
+            m_actions.push_back(name);
+    }
 }
 
 ActionLibrary::~ActionLibrary()

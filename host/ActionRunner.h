@@ -22,7 +22,8 @@ protected:
 };
 
 // The loaded action library; throws UsageFailure when it cannot be loaded.
-// Its actions are the exports PlainExportNames lists, and only those.
+// Its actions are the exports PlainExportNames lists but the functions of
+// the C interface, and only those.
 class ActionLibrary : public ActionFinder {
 public:
     explicit ActionLibrary(const std::wstring& path);
