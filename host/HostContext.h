@@ -4,7 +4,7 @@
 
 #include "core/ActionContextBase.h"
 
-#include "RunOutput.h"
+#include "Output.h"
 #include "PropertyExpansion.h"
 
 // The action context the host hands to an action: arguments for this call,

@@ -25,7 +25,7 @@ uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$p
 # the product's uninstall entry, with the user's and the program files'
 # folder names made plain.
 snapshot() {
-    (cd "$drive_c" && find . -ipath "*$product*" | sort) |
+    (cd "$drive_c" && find . -ipath "*$product*" | LC_ALL=C sort) |
         sed -e "s|/users/$USER/|/users/USER/|" -e "s|/$program_files/|/PROGRAMFILES/|"
     echo "PATH starts with $(wine reg query "$environment_key" /v PATH 2>/dev/null | tr -d '\r' |
         sed -n 's/^ *PATH *REG_[A-Z_]* *//p' | cut -d';' -f1 | sed "s|$program_files|PROGRAMFILES|")"
