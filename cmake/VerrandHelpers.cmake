@@ -24,6 +24,27 @@ function(verrand_stdcall_symbol out name bytes)
     endif()
 endfunction()
 
+# A function given as Name:BYTES: its name, and its linker symbol.
+function(verrand_stdcall_entry nameOut symbolOut entry)
+    string(REPLACE ":" ";" pair "${entry}")
+    list(GET pair 0 name)
+    list(GET pair 1 bytes)
+    verrand_stdcall_symbol(symbol ${name} ${bytes})
+    set(${nameOut} "${name}" PARENT_SCOPE)
+    set(${symbolOut} "${symbol}" PARENT_SCOPE)
+endfunction()
+
+# A plan file OUTPUT: the plan INPUT with a last step that fails (a
+# registry root that does not exist), so that its rollback runs.
+function(verrand_failing_plan input output)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${input}")
+    file(READ "${input}" plan)
+    string(JSON last LENGTH "${plan}" steps)
+    string(JSON plan SET "${plan}" steps ${last}
+        [=[{"action": "DeleteRegistryKey", "args": {"Root": "HKEY_FAIL_ON_PURPOSE", "Path": "Software\\Verrand Notes"}}]=])
+    file(WRITE "${output}" "${plan}\n")
+endfunction()
+
 # A .def file exporting each __stdcall action of the remaining arguments
 # under its plain name. By default an action is its own function, taking 8
 # bytes of arguments; ENTRY names the function instead (<name> stands for
@@ -49,10 +70,7 @@ function(verrand_def_file path library)
         string(APPEND text "    ${name}=${symbol}\n")
     endforeach()
     foreach(entry IN LISTS DEF_FUNCTIONS)
-        string(REPLACE ":" ";" pair "${entry}")
-        list(GET pair 0 name)
-        list(GET pair 1 bytes)
-        verrand_stdcall_symbol(symbol ${name} ${bytes})
+        verrand_stdcall_entry(name symbol "${entry}")
         string(APPEND text "    ${name}=${symbol}\n")
     endforeach()
     file(GENERATE OUTPUT "${path}" CONTENT "${text}")
@@ -101,10 +119,7 @@ endfunction()
 function(verrand_c_import_libraries target)
     set(def "LIBRARY ${target}.dll\nEXPORTS\n")
     foreach(entry IN LISTS ARGN)
-        string(REPLACE ":" ";" pair "${entry}")
-        list(GET pair 0 function)
-        list(GET pair 1 bytes)
-        verrand_stdcall_symbol(symbol ${function} ${bytes})
+        verrand_stdcall_entry(function symbol "${entry}")
         string(APPEND def "    ${symbol}\n")
     endforeach()
     set(sdk "${CMAKE_BINARY_DIR}/sdk/lib")
