@@ -37,6 +37,11 @@ function(verrand_action_table path)
 "// Generated from the action list and docs/actions.md.
 #include \"host/ActionRunner.h\"
 
+// g++ decorates a __stdcall name with the size of its arguments as it knows
+// them where the name is used: the context pointer's type must be complete
+// (instantiated) before the first address is taken, or the names get @0.
+static_assert(sizeof(boost::shared_ptr<IActionContext>) > 0, \"the context pointer is a complete type\");
+
 ${declarations}
 extern const ActionEntry kCompiledActions[] = {
 ${rows}};

@@ -89,9 +89,17 @@ public:
     {
         INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_LISTVIEW_CLASSES };
         InitCommonControlsEx(&controls);
-        m_parent = MakeWindowWhenDesktopIsUp(
-            [] { return CreateWindowExW(0, L"#32770", L"setup", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, 0, 0, 0, 0); });
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = &DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(0);
+        windowClass.lpszClassName = L"VerrandNsisInstallerProbe";
+        RegisterClassW(&windowClass);
+        m_parent = MakeWindowWhenDesktopIsUp([] {
+            return CreateWindowW(L"VerrandNsisInstallerProbe", L"setup", WS_OVERLAPPED, 0, 0, 400, 300, 0, 0,
+                                 GetModuleHandleW(0), 0);
+        });
         m_page = CreateWindowExW(0, L"#32770", L"", WS_CHILD, 0, 0, 400, 300, m_parent, 0, 0, 0);
+        m_error = GetLastError();
         m_list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 400, 300, m_page,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(NsisDetailsListId)), 0, 0);
         LVCOLUMNW column = {};
@@ -102,6 +110,11 @@ public:
     ~InstallerWindow() { DestroyWindow(m_parent); }
     HWND parent() const { return m_parent; }
     bool ready() const { return m_parent && m_page && m_list; }
+    std::string problem() const
+    {
+        return std::string(m_parent ? "" : "no installer window ") + (m_page ? "" : "no inner dialog ") +
+               (m_list ? "" : "no details list ") + "(error " + std::to_string(m_error) + ")";
+    }
 
     std::vector<std::wstring> lines() const
     {
@@ -121,6 +134,7 @@ public:
 
 private:
     HWND m_parent, m_page, m_list;
+    DWORD m_error;
 };
 
 bool anyContains(const std::vector<std::wstring>& lines, const std::wstring& part)
@@ -204,29 +218,45 @@ TEST(NsisPlugin, PropertiesLastFromCallToCall)
     EXPECT_TRUE(PathExists(temp.file(L"from property")));
 }
 
-TEST(NsisPlugin, LinesReachTheDetailsListAndTheLogWithTheSecretMasked)
+// The lines of two calls, one with a secret, one refused, with the
+// installer window `parent` (or none) and the install log `log`.
+void runLoggedCalls(Installer& installer, const ScopedTempDir& temp, const std::wstring& log, HWND parent)
 {
-    InstallerWindow window;
-    ASSERT_TRUE(window.ready());
+    EXPECT_EQ(installer.call("Log", { log }), L"0");
+    EXPECT_EQ(installer.call("Run", { L"EnsureFolderExists", L"FolderName=" + temp.file(L"hunter2"),
+                                      L"SensitiveData=hunter2", L"/END" }, parent),
+              L"0");
+    EXPECT_EQ(installer.call("Run", { L"NoSuchAction", L"/END" }, parent), L"2");
+    EXPECT_EQ(installer.call("Log", { L"" }), L"0");
+    EXPECT_TRUE(PathExists(temp.file(L"hunter2"))) << "masked in the lines, used as given";
+}
+
+TEST(NsisPlugin, LinesReachTheInstallLogWithTheSecretMasked)
+{
     ScopedTempDir temp;
     Installer installer;
     const std::wstring log = temp.file(L"install.log");
-    EXPECT_EQ(installer.call("Log", { log }), L"0");
-    EXPECT_EQ(installer.call("Run", { L"EnsureFolderExists", L"FolderName=" + temp.file(L"hunter2"),
-                                      L"SensitiveData=hunter2", L"/END" }, window.parent()),
-              L"0");
-    EXPECT_EQ(installer.call("Run", { L"NoSuchAction", L"/END" }, window.parent()), L"2");
-    EXPECT_EQ(installer.call("Log", { L"" }), L"0");
+    runLoggedCalls(installer, temp, log, 0);
+    const std::wstring written = widen(ReadBytes(log));
+    EXPECT_NE(written.find(L"Creating folder: "), std::wstring::npos) << "the action's line";
+    EXPECT_NE(written.find(L"Error: VerrandNsis::Run: there is no action NoSuchAction"), std::wstring::npos);
+    EXPECT_EQ(written.find(L"hunter2"), std::wstring::npos);
+    EXPECT_EQ(installer.call("Log", { temp.file(L"no such folder\\install.log") }), L"3")
+        << "a log that cannot be opened gives the Windows error";
+}
 
+TEST(NsisPlugin, LinesReachTheDetailsList)
+{
+    InstallerWindow window;
+    if (!window.ready())
+        GTEST_SKIP() << "no window can be made here (Wine without a display driver): " << window.problem();
+    ScopedTempDir temp;
+    Installer installer;
+    runLoggedCalls(installer, temp, temp.file(L"install.log"), window.parent());
     const std::vector<std::wstring> details = window.lines();
     EXPECT_TRUE(anyContains(details, L"Creating folder: ")) << "the action's line is a details line";
     EXPECT_TRUE(anyContains(details, L"Error: VerrandNsis::Run: ")) << "an error says so";
     EXPECT_FALSE(anyContains(details, L"hunter2"));
-    const std::wstring written = widen(ReadBytes(log));
-    EXPECT_NE(written.find(L"Creating folder: "), std::wstring::npos);
-    EXPECT_NE(written.find(L"Error: VerrandNsis::Run: "), std::wstring::npos);
-    EXPECT_EQ(written.find(L"hunter2"), std::wstring::npos);
-    EXPECT_TRUE(PathExists(temp.file(L"hunter2"))) << "masked in the lines, used as given";
 }
 
 TEST(NsisPlugin, RunsAPlanAndRollsItBackWhenAStepFails)
