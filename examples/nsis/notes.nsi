@@ -3,7 +3,7 @@
 ; configuration file, licence registration) with its rollback, and the
 ; uninstaller runs the removal plan.
 ;
-;   makensis -DPLUGIN_DIR=DIR [-DAMD64] [-DINSTALL_PLAN=FILE] [-DOUTFILE=setup.exe] notes.nsi
+;   makensis -DPLUGIN_DIR=DIR [-DAMD64] [-DINSTALL_PLAN=FILE] [-DOUTFILE=notes-setup.exe] notes.nsi
 ;
 ; PLUGIN_DIR holds VerrandNsis.dll (the release's nsis\x86-unicode or
 ; nsis\amd64-unicode folder); AMD64 makes a 64-bit installer; INSTALL_PLAN
@@ -11,7 +11,7 @@
 ; gives it a last step that fails, so that the installer rolls back and
 ; ends with that step's status).
 ;
-;   setup.exe /S [/LICENSEKEY=KEY]          silent installation
+;   notes-setup.exe /S [/LICENSEKEY=KEY]        silent installation
 ;   "INSTDIR\uninst.exe" /S _?=INSTDIR      silent removal
 Unicode true
 !ifdef AMD64
@@ -23,7 +23,7 @@ Unicode true
   InstallDir "$PROGRAMFILES\Verrand NSIS Notes"
 !endif
 !ifndef OUTFILE
-  !define OUTFILE setup.exe
+  !define OUTFILE notes-setup.exe
 !endif
 !ifndef INSTALL_PLAN
   !define INSTALL_PLAN install.json
@@ -64,8 +64,11 @@ Section "Install"
   SetOutPath "$INSTDIR\userconfigfiles"
   File "..\product\userconfigfiles\notes.ini"
 
-  ; The plans and the UI text go to the installer's own temporary folder.
+  ; The plans and the UI text go to the installer's own temporary folder,
+  ; which is also the working folder of the plan's commands: none of them
+  ; may hold a folder of INSTDIR open when the installer removes it.
   InitPluginsDir
+  SetOutPath "$PLUGINSDIR"
   File "/oname=$PLUGINSDIR\install.json" "${INSTALL_PLAN}"
   File "/oname=$PLUGINSDIR\welcome.xml" "..\product\uitext\welcome.xml"
 
@@ -81,7 +84,6 @@ Section "Install"
   ${If} $0 != 0
     ; The plan rolled its steps back; the files are the installer's to take.
     DetailPrint "The setup plan failed with status $0 and was rolled back."
-    SetOutPath "$TEMP"
     !insertmacro RemoveFiles
     SetErrorLevel $0
     Abort "Setup of ${PRODUCT} failed."
