@@ -140,6 +140,19 @@ void stackCall(HWND parent, int stringSize, NsisStackEntry** stackTop, NsisExtra
     } catch (...) {
     }
 }
+
+// The frame of a call that only reads and writes the stack (properties,
+// the log file); nothing escapes it.
+template <class Body>
+void stackOnlyCall(int stringSize, NsisStackEntry** stackTop, NsisExtraParameters* extra, Body body) throw()
+{
+    NsisStack stack(stackTop, stringSize);
+    try {
+        stayLoaded(extra);
+        body(stack);
+    } catch (...) {
+    }
+}
 }
 
 #define VERRAND_NSIS_FUNCTION(name)                                                                    \
@@ -168,38 +181,30 @@ VERRAND_NSIS_FUNCTION(Plan)
 
 VERRAND_NSIS_FUNCTION(GetProperty)
 {
-    NsisStack stack(stackTop, stringSize);
-    try {
-        stayLoaded(extra);
+    stackOnlyCall(stringSize, stackTop, extra, [](NsisStack& stack) {
         std::wstring name;
         stack.pop(name);
         const PropertyValues::const_iterator found = state().properties.find(name);
         stack.push(found == state().properties.end() ? std::wstring() : found->second);
-    } catch (...) {
-    }
+    });
 }
 
 VERRAND_NSIS_FUNCTION(SetProperty)
 {
-    NsisStack stack(stackTop, stringSize);
-    try {
-        stayLoaded(extra);
+    stackOnlyCall(stringSize, stackTop, extra, [](NsisStack& stack) {
         std::wstring name, value;
         stack.pop(name);
         stack.pop(value);
         state().properties[name] = value;
         stack.push(L"0");
-    } catch (...) {
-    }
+    });
 }
 
 // Every line from now on is also appended to FILE (UTF-8, CR LF); an empty
 // name stops it. Pushes 0, or the Windows error that kept the file shut.
 VERRAND_NSIS_FUNCTION(Log)
 {
-    NsisStack stack(stackTop, stringSize);
-    try {
-        stayLoaded(extra);
+    stackOnlyCall(stringSize, stackTop, extra, [](NsisStack& stack) {
         std::wstring path;
         stack.pop(path);
         state().logFile.close();
@@ -212,6 +217,5 @@ VERRAND_NSIS_FUNCTION(Log)
                 error = GetLastError();
         }
         stack.push(std::to_wstring(error));
-    } catch (...) {
-    }
+    });
 }
