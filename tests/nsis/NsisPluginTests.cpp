@@ -7,15 +7,73 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
 #include "nsis/PluginApi.h"
 #include "nsis/NsisStack.h"
 #include "support/DesktopWait.h"
-#include "support/TestFiles.h"
 
 namespace {
+// The few file helpers these tests need. The shared test support cannot be
+// linked into this statically linked program (it reaches into the
+// product's libraries), so they stand here.
+bool PathExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, 0);
+    CloseHandle(file);
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING, 0, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, 0) && read > 0)
+        bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+// A fresh folder under the temporary folder, removed with its content.
+class ScopedTempDir {
+public:
+    ScopedTempDir()
+    {
+        wchar_t temp[MAX_PATH];
+        const DWORD length = GetTempPathW(MAX_PATH, temp);
+        static int count = 0;
+        m_path = std::wstring(temp, length) + L"nsis-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(++count);
+        CreateDirectoryW(m_path.c_str(), 0);
+    }
+    ~ScopedTempDir()
+    {
+        std::wstring from = m_path + L'\0';
+        SHFILEOPSTRUCTW operation = {};
+        operation.wFunc = FO_DELETE;
+        operation.pFrom = from.c_str();
+        operation.fFlags = FOF_NO_UI;
+        SHFileOperationW(&operation);
+    }
+    std::wstring file(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+private:
+    std::wstring m_path;
+};
+
 typedef void(__cdecl* PluginFunction)(HWND, int, wchar_t*, NsisStackEntry**, NsisExtraParameters*);
 
 int registrations = 0;
