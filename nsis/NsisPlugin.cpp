@@ -165,7 +165,7 @@ VERRAND_NSIS_FUNCTION(Run)
               [](const std::vector<std::wstring>& texts, NsisOutput& output) {
                   PropertyValues arguments;
                   readPairs(texts, 1, arguments);
-                  return RunAction(compiledActions(), texts[0], arguments, state().properties, output, &output);
+                  return RunAction(compiledActions(), texts[0], arguments, state().properties, output);
               });
 }
 
@@ -175,7 +175,7 @@ VERRAND_NSIS_FUNCTION(Plan)
               [](const std::vector<std::wstring>& texts, NsisOutput& output) {
                   readPairs(texts, 1, state().properties);
                   const ParsedPlan plan = ReadPlan(texts[0]);
-                  return RunPlan(compiledActions(), plan, state().properties, output, &output, 0);
+                  return RunPlan(compiledActions(), plan, state().properties, output, 0, 0);
               });
 }
 
