@@ -121,15 +121,15 @@ static void listsActionsWithSentenceAndTwin(void)
         previous = info.name;
         if (wcscmp(info.name, L"CreateShortcut") == 0) {
             shortcut = 1;
-            CHECK(wcscmp(info.twin, L"RemoveShortcut") == 0, "CreateShortcut's twin is RemoveShortcut");
+            CHECK(wcscmp(info.twin, L"RollbackCreateShortcut") == 0, "CreateShortcut's twin is RollbackCreateShortcut");
             CHECK(wcsstr(info.sentence, L"Creates a shortcut file") == info.sentence, "its sentence");
         }
-        if (wcscmp(info.name, L"EnsureFolderExists") == 0) {
+        if (wcscmp(info.name, L"TranslateString") == 0) {
             folder = 1;
             CHECK(info.twin[0] == 0, "an action without a twin has an empty one");
         }
     }
-    CHECK(shortcut && folder, "the list holds CreateShortcut and EnsureFolderExists");
+    CHECK(shortcut && folder, "the list holds CreateShortcut and TranslateString");
     CHECK(VerrandActionAt(count, &info) == VERRAND_USAGE, "past the end is refused");
     CHECK(VerrandActionAt(-1, &info) == VERRAND_USAGE, "a negative index is refused");
     CHECK(VerrandActionAt(0, NULL) == VERRAND_USAGE, "no place for the answer is refused");
