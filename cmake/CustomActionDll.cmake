@@ -28,7 +28,18 @@ function(verrand_custom_action_dll target)
     file(GENERATE OUTPUT "${generated}.actions.cpp" CONTENT "${source}")
     verrand_def_file("${generated}.def" ${target} ENTRY "VerrandCustomAction_<name>" BYTES 4 ${DLL_ACTIONS}
         PLAIN ${DLL_ENTRIES})
+    verrand_standalone_dll(${target} SOURCES "${generated}.actions.cpp" "${generated}.def"
+        ARCHIVES ${DLL_ARCHIVES} LIBRARIES ${DLL_LIBRARIES})
+endfunction()
 
+# A DLL that stands alone (a custom-action DLL, the NSIS plugin): SOURCES
+# (its entries and .def file) and ARCHIVES (static library targets) linked
+# whole, from copies without their export directives, so that the DLL
+# exports what its .def file says and nothing else, then LIBRARIES; all of
+# it, the mingw runtime included, statically.
+function(verrand_standalone_dll target)
+    cmake_parse_arguments(PARSE_ARGV 1 DLL "" "" "SOURCES;ARCHIVES;LIBRARIES")
+    set(generated "${CMAKE_CURRENT_BINARY_DIR}/${target}")
     set(archives)
     foreach(archive IN LISTS DLL_ARCHIVES)
         set(copy "${generated}.${archive}.a")
@@ -44,7 +55,7 @@ function(verrand_custom_action_dll target)
         DEPENDS ${archives} "${CMAKE_SOURCE_DIR}/cmake/ImportShims.cmake" VERBATIM)
     add_custom_target(${target}_archives DEPENDS ${archives} "${generated}.imports.cpp")
 
-    add_library(${target} SHARED "${generated}.actions.cpp" "${generated}.imports.cpp" "${generated}.def")
+    add_library(${target} SHARED ${DLL_SOURCES} "${generated}.imports.cpp")
     add_dependencies(${target} ${target}_archives)
     verrand_custom_action_link_options(${target})
     target_link_libraries(${target} PRIVATE
@@ -65,10 +76,7 @@ endfunction()
 function(verrand_delay_load_library name dll)
     set(def "LIBRARY ${dll}.dll\nEXPORTS\n")
     foreach(entry IN LISTS ARGN)
-        string(REPLACE ":" ";" pair "${entry}")
-        list(GET pair 0 function)
-        list(GET pair 1 bytes)
-        verrand_stdcall_symbol(symbol ${function} ${bytes})
+        verrand_stdcall_entry(function symbol "${entry}")
         string(APPEND def "    ${symbol}\n")
     endforeach()
     set(generated "${CMAKE_CURRENT_BINARY_DIR}/${name}")

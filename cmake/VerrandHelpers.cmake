@@ -24,13 +24,35 @@ function(verrand_stdcall_symbol out name bytes)
     endif()
 endfunction()
 
+# A function given as Name:BYTES: its name, and its linker symbol.
+function(verrand_stdcall_entry nameOut symbolOut entry)
+    string(REPLACE ":" ";" pair "${entry}")
+    list(GET pair 0 name)
+    list(GET pair 1 bytes)
+    verrand_stdcall_symbol(symbol ${name} ${bytes})
+    set(${nameOut} "${name}" PARENT_SCOPE)
+    set(${symbolOut} "${symbol}" PARENT_SCOPE)
+endfunction()
+
+# A plan file OUTPUT: the plan INPUT with a last step that fails (a
+# registry root that does not exist), so that its rollback runs.
+function(verrand_failing_plan input output)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${input}")
+    file(READ "${input}" plan)
+    string(JSON last LENGTH "${plan}" steps)
+    string(JSON plan SET "${plan}" steps ${last}
+        [=[{"action": "DeleteRegistryKey", "args": {"Root": "HKEY_FAIL_ON_PURPOSE", "Path": "Software\\Verrand Notes"}}]=])
+    file(WRITE "${output}" "${plan}\n")
+endfunction()
+
 # A .def file exporting each __stdcall action of the remaining arguments
 # under its plain name. By default an action is its own function, taking 8
 # bytes of arguments; ENTRY names the function instead (<name> stands for
 # the action's name) and BYTES the size of its arguments. Functions listed
-# after PLAIN are exported under their own names, with the same BYTES.
+# after PLAIN are exported under their own names, with the same BYTES;
+# FUNCTIONS lists further ones as Name:BYTES.
 function(verrand_def_file path library)
-    cmake_parse_arguments(PARSE_ARGV 2 DEF "" "ENTRY;BYTES" "PLAIN")
+    cmake_parse_arguments(PARSE_ARGV 2 DEF "" "ENTRY;BYTES" "PLAIN;FUNCTIONS")
     if(NOT DEFINED DEF_ENTRY)
         set(DEF_ENTRY "<name>")
     endif()
@@ -45,6 +67,10 @@ function(verrand_def_file path library)
     endforeach()
     foreach(name IN LISTS DEF_PLAIN)
         verrand_stdcall_symbol(symbol ${name} ${DEF_BYTES})
+        string(APPEND text "    ${name}=${symbol}\n")
+    endforeach()
+    foreach(entry IN LISTS DEF_FUNCTIONS)
+        verrand_stdcall_entry(name symbol "${entry}")
         string(APPEND text "    ${name}=${symbol}\n")
     endforeach()
     file(GENERATE OUTPUT "${path}" CONTENT "${text}")
@@ -84,4 +110,27 @@ function(verrand_copy_runtime)
         list(APPEND files "${found}")
     endforeach()
     file(COPY ${files} DESTINATION "${DIST_DIR}")
+endfunction()
+
+# Import libraries of a DLL's C functions (Name:BYTES, __stdcall) for C
+# callers: sdk/lib/TARGET.dll.a for mingw and sdk/lib/TARGET.lib for MSVC,
+# both made by dlltool from one .def, so the decorated names a compiler
+# asks for (_Name@BYTES on 32-bit Windows) lead to the plain exports.
+function(verrand_c_import_libraries target)
+    set(def "LIBRARY ${target}.dll\nEXPORTS\n")
+    foreach(entry IN LISTS ARGN)
+        verrand_stdcall_entry(function symbol "${entry}")
+        string(APPEND def "    ${symbol}\n")
+    endforeach()
+    set(sdk "${CMAKE_BINARY_DIR}/sdk/lib")
+    file(GENERATE OUTPUT "${sdk}/${target}.def" CONTENT "${def}")
+    set(outputs)
+    foreach(library "${sdk}/${target}.dll.a" "${sdk}/${target}.lib")
+        add_custom_command(OUTPUT "${library}"
+            COMMAND "${CMAKE_DLLTOOL}" --kill-at --input-def "${sdk}/${target}.def" --dllname "${target}.dll"
+                    --output-lib "${library}"
+            DEPENDS "${sdk}/${target}.def" VERBATIM)
+        list(APPEND outputs "${library}")
+    endforeach()
+    add_custom_target(${target}_import_libraries ALL DEPENDS ${outputs})
 endfunction()

@@ -4,7 +4,6 @@
 
 #include <Poco/Exception.h>
 
-#include "ChildOutput.h"
 #include "ExportList.h"
 #include "UsageFailure.h"
 
@@ -12,7 +11,12 @@ ActionLibrary::ActionLibrary(const std::wstring& path) : m_module(LoadLibraryW(p
 {
     if (!m_module)
         throw UsageFailure{ "cannot load " + utf8(path) + " (error " + std::to_string(GetLastError()) + ")" };
-    m_actions = PlainExportNames(m_module);
+    // The functions of Verrand.dll's C interface (include/verrand/verrand.h)
+    // are plain exports too, each named Verrand...; no action is.
+    for (const std::string& name : PlainExportNames(m_module)) {
+        if (name.compare(0, 7, "Verrand") != 0)
+            m_actions.push_back(name);
+    }
 }
 
 ActionLibrary::~ActionLibrary()
@@ -31,10 +35,16 @@ ActionFunction ActionLibrary::action(const std::wstring& name) const
     return function;
 }
 
-namespace {
-// The action's status; when it lets an exception out, ActionThrewStatus
-// with the exception's text in `thrown`.
-int callAction(ActionFunction function, boost::shared_ptr<IActionContext> context, bool& threw, std::string& thrown)
+ActionFunction ActionTable::action(const std::wstring& name) const
+{
+    for (size_t i = 0; i < m_count; ++i) {
+        if (name == m_entries[i].name)
+            return m_entries[i].function;
+    }
+    throw UsageFailure{ "there is no action " + utf8(name) };
+}
+
+int CallAction(ActionFunction function, boost::shared_ptr<IActionContext> context, std::string& thrown, bool& threw)
 {
     threw = true;
     try {
@@ -50,21 +60,20 @@ int callAction(ActionFunction function, boost::shared_ptr<IActionContext> contex
     }
     return ActionThrewStatus;
 }
-}
 
-int RunAction(const ActionLibrary& library, const std::wstring& name, const HostContext::Values& arguments,
-              HostContext::Values& properties, Output& output, ChildOutput* childOutput)
+int RunAction(const ActionFinder& actions, const std::wstring& name, const HostContext::Values& arguments,
+              HostContext::Values& properties, RunOutput& output, ActionObserver* observer)
 {
-    ActionFunction function = library.action(name);
+    ActionFunction function = actions.action(name);
     boost::shared_ptr<IActionContext> context(new HostContext(output, properties, arguments));
-    // From here on every line the host shows, child output included, masks
+    // From here on every line the output shows, child output included, masks
     // the action's SensitiveData too.
     output.secrets().LearnFrom(*context);
     bool threw = false;
     std::string thrown;
-    const int status = callAction(function, context, threw, thrown);
-    if (childOutput)
-        childOutput->flush();
+    const int status = CallAction(function, context, thrown, threw);
+    if (observer)
+        observer->flush();
     if (threw)
         output.exception(name, thrown);
     else

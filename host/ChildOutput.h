@@ -18,7 +18,7 @@
 #include "core/OutputLines.h"
 #include "Output.h"
 
-class ChildOutput {
+class ChildOutput : public ActionObserver {
 public:
     // Throws UsageFailure when the pipes cannot be made.
     explicit ChildOutput(Output& output);

@@ -14,7 +14,7 @@ class HostContext : public ActionContextBase {
 public:
     typedef PropertyValues Values;
 
-    HostContext(Output& output, Values& properties, const Values& arguments)
+    HostContext(RunOutput& output, Values& properties, const Values& arguments)
         : m_output(output), m_properties(properties), m_arguments(arguments)
     {
     }
@@ -26,7 +26,7 @@ public:
     std::wstring FormatString(const std::wstring& text, const std::wstring& second);
 
 private:
-    Output& m_output;
+    RunOutput& m_output;
     Values& m_properties;
     Values m_arguments;
 };

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "Output.h"
+#include "Plan.h"
 
 // While it exists, console interruptions do not end the host: the first
 // one says so on the output and marks the plan interrupted, and while a
@@ -12,7 +13,7 @@
 // so the step's wait for its child returns; later ones are ignored with a
 // line. The plan asks interrupted() before each step and then runs the
 // twins of the steps done; their processes are left alone.
-class Interruption {
+class Interruption : public PlanInterruption {
 public:
     explicit Interruption(Output& output);
     ~Interruption();

@@ -2,7 +2,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/KnownSecrets.h"
+#include "RunOutput.h"
 
 // Everything the host prints, as human lines or one JSON object per line.
 // Every text an event carries (a log line, a property's value as shown, an
@@ -11,7 +11,7 @@
 // lines show the values they carry with control characters escaped; JSON
 // escapes them itself. Lines are written whole, one at a time, from any
 // thread.
-class Output {
+class Output : public RunOutput {
 public:
     explicit Output(bool json) : m_json(json) {}
 
@@ -26,17 +26,16 @@ public:
     // A line a child process wrote to the standard output or error it got
     // from the host ("stdout" or "stderr"); JSON mode only.
     void childOutput(const char* stream, const std::wstring& text);
-    // A plan's progress: step `index` (from 1) of `of` starts; the twin of
-    // step `index` starts; the plan ended with `status`. keptFolder is the
-    // plan's folder when it was kept, else empty.
     void step(size_t index, size_t of, const std::wstring& action);
     void rollback(size_t index, const std::wstring& action);
     void plan(int status, bool interrupted, const std::wstring& keptFolder);
     // An interruption (the console's event name); ignored when one came
     // before.
     void interrupt(const std::string& event, bool ignored);
-    // A line for people only; nothing in JSON mode.
+    // Nothing in JSON mode.
     void note(const std::string& text);
+    // On standard error.
+    void failure(const std::string& text) { error(text); }
     // One clear line on standard error.
     static void error(const std::string& text);
 

@@ -1,9 +1,6 @@
 #include "Plan.h"
 
-#include "ChildOutput.h"
-#include "Interruption.h"
 #include "PlanFolder.h"
-#include "ProcessJob.h"
 #include "UsageFailure.h"
 
 namespace {
@@ -11,8 +8,8 @@ const wchar_t* const kInvocationDataDir = L"$action.invocationdata.dir";
 
 class PlanRun {
 public:
-    PlanRun(const ActionLibrary& library, HostContext::Values& properties, Output& output, ChildOutput* childOutput)
-        : m_library(library), m_properties(properties), m_output(output), m_childOutput(childOutput)
+    PlanRun(const ActionFinder& actions, HostContext::Values& properties, RunOutput& output, ActionObserver* observer)
+        : m_actions(actions), m_properties(properties), m_output(output), m_observer(observer)
     {
     }
 
@@ -23,14 +20,14 @@ public:
         for (HostContext::Values::const_iterator it = action.arguments.begin(); it != action.arguments.end(); ++it)
             arguments[it->first] = ExpandProperties(it->second, m_properties, KeepUnknownReferences);
         arguments[kInvocationDataDir] = folder;
-        return RunAction(m_library, action.action, arguments, m_properties, m_output, m_childOutput);
+        return RunAction(m_actions, action.action, arguments, m_properties, m_output, m_observer);
     }
 
 private:
-    const ActionLibrary& m_library;
+    const ActionFinder& m_actions;
     HostContext::Values& m_properties;
-    Output& m_output;
-    ChildOutput* m_childOutput;
+    RunOutput& m_output;
+    ActionObserver* m_observer;
 };
 
 bool failed(int status)
@@ -39,8 +36,8 @@ bool failed(int status)
 }
 }
 
-int RunPlan(const ActionLibrary& library, const Plan& written, HostContext::Values& properties, Output& output,
-            ChildOutput* childOutput)
+int RunPlan(const ActionFinder& actions, const Plan& written, HostContext::Values& properties, RunOutput& output,
+            ActionObserver* observer, PlanInterruption* interruption)
 {
     Plan plan = written;
     for (const std::string& line : PairTwins(plan))
@@ -49,40 +46,40 @@ int RunPlan(const ActionLibrary& library, const Plan& written, HostContext::Valu
         properties.insert(*it);
     // Every action must exist before the first one runs.
     for (const PlanStep& step : plan.steps) {
-        library.action(step.action.action);
+        actions.action(step.action.action);
         if (step.hasRollback)
-            library.action(step.rollback.action);
+            actions.action(step.rollback.action);
     }
 
     PlanFolder folder;
-    // Before the first step: every process a step starts is in it.
-    ProcessJob job;
-    Interruption interruption(output);
-    PlanRun runner(library, properties, output, childOutput);
+    PlanRun runner(actions, properties, output, observer);
+    const auto interrupted = [interruption] { return interruption && interruption->interrupted(); };
     std::vector<std::wstring> stepFolders;
     int status = 0;
     bool rollBack = false;
-    for (size_t i = 0; i < plan.steps.size() && !interruption.interrupted(); ++i) {
+    for (size_t i = 0; i < plan.steps.size() && !interrupted(); ++i) {
         const PlanStep& step = plan.steps[i];
         output.step(i + 1, plan.steps.size(), step.action.action);
         try {
             stepFolders.push_back(folder.makeStepFolder(i + 1));
         } catch (const UsageFailure& failure) {
-            Output::error(failure.message);
+            output.failure(failure.message);
             status = 1;
             rollBack = true;
             break;
         }
-        interruption.stepStarts();
+        if (interruption)
+            interruption->stepStarts();
         status = runner.run(step.action, stepFolders.back());
-        interruption.stepEnds();
+        if (interruption)
+            interruption->stepEnds();
         if (status != 0) {
             rollBack = failed(status);
             break;
         }
     }
-    const bool interrupted = interruption.interrupted();
-    if (interrupted) {
+    const bool wasInterrupted = interrupted();
+    if (wasInterrupted) {
         status = 1;
         rollBack = true;
     }
@@ -107,6 +104,6 @@ int RunPlan(const ActionLibrary& library, const Plan& written, HostContext::Valu
     }
     if (keepFolder)
         folder.keep();
-    output.plan(status, interrupted, keepFolder ? folder.path() : std::wstring());
+    output.plan(status, wasInterrupted, keepFolder ? folder.path() : std::wstring());
     return status;
 }

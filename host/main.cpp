@@ -15,7 +15,9 @@
 #include "MsiCommand.h"
 #include "Output.h"
 #include "PackageDatabase.h"
+#include "Interruption.h"
 #include "Plan.h"
+#include "ProcessJob.h"
 #include "ReferenceCommands.h"
 #include "UsageFailure.h"
 
@@ -121,7 +123,10 @@ int run(const std::vector<std::wstring>& args)
         InstallLogOutput installLog(output, options.installLogFile);
         ActionLibrary library(options.dll);
         std::unique_ptr<ChildOutput> childOutput(options.json ? new ChildOutput(output) : 0);
-        return RunPlan(library, plan, options.properties, output, childOutput.get());
+        // Before the first step: every process a step starts is in it.
+        ProcessJob job;
+        Interruption interruption(output);
+        return RunPlan(library, plan, options.properties, output, childOutput.get(), &interruption);
     }
     if (options.command == "msi")
         return RunMsiCommand(options.rest, output);

@@ -1,47 +1,15 @@
 #include "CustomActionEntry.h"
 
-#include <Poco/Channel.h>
 #include <Poco/Exception.h>
 #include <Poco/Message.h>
 
 #include "PocoWrapper/String.h"
 #include "core/ActionCatalogue.h"
-#include "log/InstallLog.h"
+#include "log/InstallLogRoute.h"
 
 #include "MsiActionContext.h"
 
 namespace {
-// Lines of the process-wide install log, for as long as an action runs.
-class InstallLogToPackageLog : public Poco::Channel {
-public:
-    explicit InstallLogToPackageLog(MsiActionContext& context) : m_context(context) {}
-    void log(const Poco::Message& message) { m_context.LogInstallLogLine(PocoWrapper::toWide(message.getText())); }
-
-private:
-    MsiActionContext& m_context;
-};
-
-class InstallLogRoute {
-public:
-    explicit InstallLogRoute(MsiActionContext& context) : m_channel(new InstallLogToPackageLog(context))
-    {
-        InstallLog::AttachOutput(m_channel);
-    }
-    ~InstallLogRoute()
-    {
-        try {
-            InstallLog::DetachOutput(m_channel);
-        } catch (...) {
-            // Only a lost lock can fail here; the action's result stands.
-        }
-    }
-
-private:
-    InstallLogRoute(const InstallLogRoute&);
-    InstallLogRoute& operator=(const InstallLogRoute&);
-    Poco::Channel::Ptr m_channel;
-};
-
 int runOnContext(MSIHANDLE install, const std::wstring& name, ActionFunction action)
 {
     boost::shared_ptr<MsiActionContext> context = MsiActionContext::Create(install, name);
@@ -54,7 +22,8 @@ int runOnContext(MSIHANDLE install, const std::wstring& name, ActionFunction act
                                            L"Windows Installer session");
         return ActionFailed;
     }
-    InstallLogRoute route(*context);
+    MsiActionContext& target = *context;
+    InstallLogRoute route([&target](const std::wstring& line) { target.LogInstallLogLine(line); });
     return action(context);
 }
 

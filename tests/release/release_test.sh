@@ -35,7 +35,7 @@ expect "list from the zip names exactly the built actions" \
 pe_time() { od -An -tu4 -j $(($(od -An -tu4 -j 60 -N 4 "$1") + 8)) -N 4 "$1" | tr -d ' '; }
 # A text of the version resource: the UTF-16 string after its key.
 version_text() { strings -el "$1" | grep -x -A1 "$2" | sed -n 2p; }
-for file in "$release"/bin/* "$release"/msi/*; do
+for file in "$release"/bin/* "$release"/msi/* "$release"/nsis/*/*; do
     shipped=${file#"$release"/}
     expect "$shipped: no link time" '[ "$(pe_time "$file")" = 0 ]'
     if [ -f "$zips/cert.pem" ]; then
@@ -43,7 +43,10 @@ for file in "$release"/bin/* "$release"/msi/*; do
             'osslsigncode verify -CAfile "$zips/cert.pem" -in "$file" 2>&1 | grep -qx "Signature verification: ok"'
     fi
 done
-for shipped in bin/Verrand.dll bin/Mossel.dll bin/Brunlow.dll bin/verrand-host.exe msi/VerrandCA.dll; do
+nsis_kind=amd64-unicode
+[ "$arch" = i686 ] && nsis_kind=x86-unicode
+for shipped in bin/Verrand.dll bin/Mossel.dll bin/Brunlow.dll bin/verrand-host.exe msi/VerrandCA.dll \
+    nsis/$nsis_kind/VerrandNsis.dll; do
     file=$release/$shipped
     expect "$shipped: version resource of $version" \
         '[ "$(version_text "$file" FileVersion)" = "$version" ] && [ "$(version_text "$file" ProductVersion)" = "$version" ] &&
@@ -70,6 +73,43 @@ expect "the action made the folder" '[ -d "$drive_c/verrand sample/a/b" ]'
 run "$release/bin/HostSample.exe" EnsureFolderExists
 expect "an absent argument is an empty text: refused with an error line" \
     '[ $rc -eq 1 ] && grep -q "^\[error\] .*FolderName" <<<"$out" && grep -qx "EnsureFolderExists returned 1" <<<"$out"'
+
+# The C sample, compiled as C with only the zip's include/ and lib/.
+"$arch-w64-mingw32-gcc-posix" -std=c99 -municode -I "$release/include" "$release/examples/c-sample/CSample.c" \
+    "$release/lib/Verrand.dll.a" -o "$release/bin/CSample.exe"; rc=$?
+expect "the C sample compiles with the mingw import library" '[ $rc -eq 0 ]'
+run "$release/bin/CSample.exe" EnsureFolderExists 'FolderName=C:\verrand c sample\a'
+expect "the C sample runs an action through the C interface" \
+    '[ $rc -eq 0 ] && grep -qx "\[info\] Creating folder: C:.verrand c sample.a" <<<"$out" &&
+     grep -qx "EnsureFolderExists returned 0" <<<"$out" && [ -d "$drive_c/verrand c sample/a" ]'
+# Every function of the C interface has its import in a library.
+imports_all() { # library
+    local f
+    for f in VerrandRunAction VerrandRunPlan VerrandActionCount VerrandActionAt; do
+        "$arch-w64-mingw32-nm" "$1" | grep -q "__imp__\?$f\(@[0-9]*\)\?\$" || return 1
+    done
+}
+expect "both import libraries have every function of the C interface" \
+    'imports_all "$release/lib/Verrand.lib" && imports_all "$release/lib/Verrand.dll.a"'
+
+# The NSIS example, built by makensis from the zip's examples and plugin,
+# installed silently and removed by its uninstaller.
+if command -v makensis >/dev/null; then
+    amd64=()
+    [ "$arch" = i686 ] || amd64=(-DAMD64)
+    makensis -V2 "-DPLUGIN_DIR=$release/nsis/$nsis_kind" "${amd64[@]}" "-DOUTFILE=$work/notes-setup.exe" \
+        "$release/examples/nsis/notes.nsi" >/dev/null; rc=$?
+    expect "the NSIS example builds from the zip" '[ $rc -eq 0 ]'
+    program_files="Program Files (x86)"
+    [ "$arch" = i686 ] || program_files="Program Files"
+    notes="$drive_c/$program_files/Verrand NSIS Notes"
+    run "$work/notes-setup.exe" /S /LICENSEKEY=zip-key
+    expect "its installer runs the plugin's plan" '[ $rc -eq 0 ] && tr -d "\r" <"$notes/verrand-install.log" | grep -qx "== step 8 of 8: RunCommand"'
+    # The uninstaller runs a copy of itself (see tests/nsis/nsis_example_test.sh).
+    run "$notes/uninst.exe" /S
+    wineserver -w
+    expect "its uninstaller removes it" '[ $rc -eq 0 ] && [ ! -e "$notes" ]'
+fi
 
 wineserver -k 2>/dev/null
 out=$(VERRAND_DEMO_RELEASE=$release VERRAND_DEMO_PREFIX=$work/demo VERRAND_BUILD=$build VERRAND_ARCH=$arch \
