@@ -19,7 +19,7 @@ const ActionFacts kRows[] = {
     { L"CreateShortcut",
       L"Creates a shortcut file (`.lnk`) or, for a web address, an Internet shortcut (`.url`), at install; "
       L"its rollback twin is `RollbackCreateShortcut` with the same arguments.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsUserForLink },
+      L"RollbackCreateShortcut", true, L"", L"", true, PackageRuns, RunsAsUserForLink },
     { L"CreateUserConfigRegistryKey",
       L"Writes one string value of a user's configuration into the registry, creating its key, at install.",
       L"RollbackCreateUserConfigRegistryKey", true, L"", L"", true, PackageRuns, RunsAsUser },
@@ -29,7 +29,7 @@ const ActionFacts kRows[] = {
     { L"EnsureFolderExists",
       L"Creates a folder with all its missing parents, before the host or a later step puts files into it; "
       L"its rollback twin is `RollbackEnsureFolderExists`.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
+      L"RollbackEnsureFolderExists", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"GetProductOSDefaultInstallLocation",
       L"Publishes the default installation folder for a product folder name in a property, before the "
       L"install folder is chosen.",
@@ -58,8 +58,8 @@ const ActionFacts kRows[] = {
       L"", false, L"", L"", false, PackageRuns, RunsAsSystem },
     { L"RemoveShortcut",
       L"Deletes a shortcut file and then the folders it leaves empty, up to the first shell folder, at "
-      L"removal and as the rollback twin of `CreateShortcut`.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsUserForLink },
+      L"removal; its rollback twin is `RollbackRemoveShortcut`.",
+      L"RollbackRemoveShortcut", true, L"", L"", true, PackageRuns, RunsAsUserForLink },
     { L"RemoveUserConfigFile",
       L"Removes a user-configuration file or folder at uninstall, keeping a copy for its rollback twin "
       L"`RollbackRemoveUserConfigFile`.",
@@ -82,7 +82,7 @@ const ActionFacts kRows[] = {
       L"Undoes `CreateShortcut` as its rollback twin: puts back the shortcut file that stood at the place, "
       L"byte for byte, or removes the one the create saved, and removes the folders the create made while "
       L"they are empty.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsUserForLink },
+      L"", true, L"", L"", true, PackageRuns, RunsAsUserForLink },
     { L"RollbackCreateUserConfigRegistryKey",
       L"Gives back the value one `CreateUserConfigRegistryKey` wrote over, and removes the keys it created, "
       L"as its rollback twin.",
@@ -93,7 +93,7 @@ const ActionFacts kRows[] = {
     { L"RollbackEnsureFolderExists",
       L"Removes the folders `EnsureFolderExists` created, innermost first and only while they are empty, as "
       L"its rollback twin; a folder that was there before stays.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsSystem },
+      L"", true, L"", L"", true, PackageRuns, RunsAsSystem },
     { L"RollbackInstallDUBundle",
       L"Removes the product `InstallDUBundle` installed, as its rollback twin, only when that step installed it "
       L"fresh.",
@@ -109,7 +109,7 @@ const ActionFacts kRows[] = {
     { L"RollbackRemoveShortcut",
       L"Puts back the shortcut `RemoveShortcut` removed, with the folders removed with it, as its rollback "
       L"twin.",
-      L"", true, L"", L"", false, PackageRuns, RunsAsUserForLink },
+      L"", true, L"", L"", true, PackageRuns, RunsAsUserForLink },
     { L"RollbackRemoveUserConfigFile",
       L"Puts back what `RemoveUserConfigFile` removed, as its rollback twin.",
       L"", true, L"", L"", true, PackageRuns, RunsAsUser },
