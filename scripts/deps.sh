@@ -24,7 +24,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 # The 64-bit C compiler builds the 64-bit copy of a test probe program.
 packages=(wine wine64 wine32:i386 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build make
           libboost-dev librapidxml-dev googletest nlohmann-json3-dev wixl msitools
-          dpkg-dev xz-utils python3 openssl osslsigncode)
+          dpkg-dev xz-utils python3 openssl osslsigncode nsis)
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
