@@ -143,9 +143,11 @@ TEST_F(ExamplePackage, LateFailureRollsBackEveryAction)
     const MsiexecResult result = Install(L"notes-failing.msi");
     EXPECT_EQ(1603u, result.exitCode);
     EXPECT_TRUE(result.Logged("Verrand DeleteRegistryKey level 2: Root is invalid:HKEY_FAIL_ON_PURPOSE")) << result.log;
-    // The twins ran, newest first: the licence file, the copied file, the PATH entry, the shortcut.
+    // The twins ran, newest first: the licence file, the copied file, the
+    // folder, the PATH entry, the edited file, the shortcut.
     const char* const twins[] = { "Verrand RunRollBackCommand ", "Verrand RollbackCopyUserConfigFile level 2: Rollback UserConfigFile",
-                                  "Verrand RollbackConfigureEnvironment ", "Verrand RemoveShortcut " };
+                                  "Verrand RollbackEnsureFolderExists ", "Verrand RollbackConfigureEnvironment ",
+                                  "Verrand RollbackLMRXTextReplace ", "Verrand RollbackCreateShortcut " };
     std::string::size_type previous = result.log.find("Root is invalid:HKEY_FAIL_ON_PURPOSE");
     for (const char* twin : twins) {
         const std::string::size_type at = result.log.find(twin, previous);

@@ -29,7 +29,8 @@ const std::set<std::string> kExports = { "GetProductOSDefaultInstallLocation", "
                                          "RemoveUserConfigFile", "RollbackRemoveUserConfigFile", "RunCommand",
                                          "RunRollBackCommand", "InstallDUBundle", "SetWindowsSystemFolderProps",
                                          "SetCustomActionData", "RemoveStateFolder", "ConfigureEnvironment",
-                                         "RollbackConfigureEnvironment" };
+                                         "RollbackConfigureEnvironment", "RollbackCreateShortcut",
+                                         "RollbackRemoveShortcut" };
 
 PlanStep step(const wchar_t* action, PropertyValues arguments)
 {
@@ -240,9 +241,8 @@ TEST(PackagePlan, StepsGetTheirExactTwinsAsInTheHost)
                                          "RollbackConfigureEnvironment" }),
               laid.additions.warnings);
     // A rollback leaves what a twin could not give back: only emptied folders go.
-    const std::wstring forget = laid.argument(L"Verrand_ForgetStateOnRollback", L"RollBackCmdLine");
-    EXPECT_EQ(std::wstring::npos, forget.find(L"/s")) << Narrow(forget);
-    EXPECT_NE(std::wstring::npos, laid.argument(L"Verrand_ForgetState", L"CmdLine").find(L"rmdir /s /q"));
+    EXPECT_EQ(L"1", laid.argument(L"Verrand_ForgetStateOnRollback", L"EmptiedOnly"));
+    EXPECT_EQ(L"<none>", laid.argument(L"Verrand_ForgetState", L"EmptiedOnly"));
 }
 
 TEST(PackagePlan, WhatAPackageCannotRunIsRefusedWithItsPlace)

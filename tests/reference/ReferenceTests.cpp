@@ -64,13 +64,14 @@ Inputs readInputs()
     return inputs;
 }
 
-// The actions of a .def file: "    Name=Symbol" lines after EXPORTS.
+// The actions of a .def file: "    Name=Symbol" lines after EXPORTS, up to
+// the "; functions" line that begins the C interface's plain functions.
 std::set<std::string> exportedActions(const std::string& definitions)
 {
     std::set<std::string> actions;
     static const std::regex line("^\\s+(\\w+)=\\S+\\s*$");
     std::istringstream input(definitions);
-    for (std::string text; std::getline(input, text);) {
+    for (std::string text; std::getline(input, text) && text.compare(0, 11, "; functions") != 0;) {
         std::smatch match;
         if (std::regex_match(text, match, line))
             actions.insert(match[1]);
