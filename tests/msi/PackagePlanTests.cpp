@@ -200,7 +200,8 @@ TEST(PackagePlan, DataNamesTheTransactionTheStateFolderAndTheSecrets)
     EXPECT_EQ(L"[VerrandStateFolder]\\Install7", laid.argument(L"Verrand_Install7_ConfigureEnvironment", L"$action.invocationdata.dir"));
     EXPECT_EQ(L"[VerrandStateFolder]\\Install7",
               laid.argument(L"Verrand_Install7_Rollback_RollbackConfigureEnvironment", L"$action.invocationdata.dir"));
-    EXPECT_EQ(L"<none>", laid.argument(L"Verrand_Install3_CreateShortcut", L"$action.invocationdata.dir"));
+    EXPECT_EQ(L"[VerrandStateFolder]\\Install3", laid.argument(L"Verrand_Install3_CreateShortcut", L"$action.invocationdata.dir"));
+    EXPECT_EQ(L"<none>", laid.argument(L"Verrand_Install2_TranslateString", L"$action.invocationdata.dir"));
     EXPECT_EQ(L"[TempFolder]Verrand [ProductCode]", laid.action(L"Verrand_SetStateFolder")->target);
     for (const wchar_t* removal : { L"Verrand_ForgetState", L"Verrand_ForgetStateOnRollback" })
         EXPECT_EQ(L"[VerrandStateFolder]", laid.argument(removal, L"Folder"));
@@ -211,8 +212,10 @@ TEST(PackagePlan, DataNamesTheTransactionTheStateFolderAndTheSecrets)
     EXPECT_EQ(L"NOT Installed AND NOT (WIX_UPGRADE_DETECTED)", laid.row(L"Verrand_DuAction_install")->condition);
     // A plan property the package defines keeps the package's value, with a warning.
     EXPECT_EQ((std::map<std::wstring, std::wstring>{ { L"Greeting", L"hello" } }), laid.additions.newProperties);
-    ASSERT_EQ(1u, laid.additions.warnings.size());
-    EXPECT_NE(std::string::npos, laid.additions.warnings[0].find("Shared"));
+    // And the hand-named twin of the first shortcut, which is not its exact one, is named.
+    ASSERT_EQ(2u, laid.additions.warnings.size());
+    EXPECT_NE(std::string::npos, laid.additions.warnings[0].find("RollbackCreateShortcut"));
+    EXPECT_NE(std::string::npos, laid.additions.warnings[1].find("Shared"));
 }
 
 // The package pairs steps as the host does: the exact twin with the step's
