@@ -53,9 +53,10 @@ bool isDotName(const wchar_t* name)
     return (name[0] == L'.' && name[1] == 0) || (name[0] == L'.' && name[1] == L'.' && name[2] == 0);
 }
 
-// Calls visit(child path, attributes) for each entry of a folder; false
-// (with the error) when the folder cannot be listed or visit says stop.
-template <class Visit> bool eachChild(const std::wstring& folder, DWORD& error, Visit visit)
+}
+
+bool EachChild(const std::wstring& folder, DWORD& error,
+               const std::function<bool(const std::wstring& child, DWORD attributes)>& visit)
 {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((ExtendedLengthPath(folder) + L"\\*").c_str(), &data);
@@ -75,6 +76,8 @@ template <class Visit> bool eachChild(const std::wstring& folder, DWORD& error, 
     FindClose(find);
     return going;
 }
+
+namespace {
 }
 
 DWORD AttributesAt(const std::wstring& path)
@@ -138,7 +141,7 @@ std::wstring FirstLinkInside(const std::wstring& folder)
 {
     std::wstring found;
     DWORD error = 0;
-    eachChild(folder, error, [&](const std::wstring& child, DWORD attributes) {
+    EachChild(folder, error, [&](const std::wstring& child, DWORD attributes) {
         if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
             (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && LinkAt(child) != NoLink)) {
             found = child;
@@ -166,7 +169,7 @@ bool RemoveTreeNoFollow(const std::wstring& path, std::wstring& failedPath, DWOR
         // A link's own entry goes; what it points to is never listed.
         if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             bool removed = true;
-            if (!eachChild(path, error, [&](const std::wstring& child, DWORD) {
+            if (!EachChild(path, error, [&](const std::wstring& child, DWORD) {
                     removed = RemoveTreeNoFollow(child, failedPath, error);
                     return removed;
                 })) {

@@ -5,6 +5,7 @@
 // that object is a link, it is the link, never what the link points to.
 // Poco's recursive remove and its move follow links, and its isLink() is
 // false for a link to a folder, so these questions are put to Win32 here.
+#include <functional>
 #include <string>
 
 #include <windows.h>
@@ -50,3 +51,9 @@ std::wstring LinkOnTheWay(const std::wstring& path);
 // write (CheckTarget) that no link leads through, so that no record lands
 // where a link points.
 PathProblem CheckStateFolder(const std::wstring& folder);
+
+// Calls visit(child path, attributes) for each entry of a folder (not "."
+// or ".."); false (with the error) when the folder cannot be listed or
+// visit says stop. A folder that holds nothing is no error.
+bool EachChild(const std::wstring& folder, DWORD& error,
+               const std::function<bool(const std::wstring& child, DWORD attributes)>& visit);

@@ -530,26 +530,20 @@ StateFolderRemoval RemoveEmptiedStateFolder(const std::wstring& given, std::wstr
     if (found != StateFolderRemoved)
         return found;
     bool kept = false;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
+    const bool listed = EachChild(folder, error, [&](const std::wstring& path, DWORD attributes) {
+        if (path == JoinPath(folder, kStateMark))
+            return true;
+        // A step's folder goes only while empty (RemoveDirectoryW refuses
+        // any other); a link or file is never touched.
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            LinkAt(path) != NoLink || !RemoveDirectoryW(ExtendedLengthPath(path).c_str()))
+            kept = true;
+        return true;
+    });
+    if (!listed) {
         failedPath = folder;
         return StateFolderNotRemoved;
     }
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L".." || name == kStateMark)
-            continue;
-        const std::wstring path = JoinPath(folder, name);
-        // A step's folder goes only while empty (RemoveDirectoryW refuses
-        // any other); a link or file is never touched.
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || LinkAt(path) != NoLink ||
-            !RemoveDirectoryW(ExtendedLengthPath(path).c_str()))
-            kept = true;
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
     if (kept)
         return StateFolderKept;
     if (!DeleteFileW(ExtendedLengthPath(JoinPath(folder, kStateMark)).c_str()) ||
