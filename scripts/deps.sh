@@ -43,9 +43,20 @@ fi
 if [ ${#need_apt[@]} -gt 0 ] || [ -n "${apt_update_needed:-}" ]; then
   echo "== installing: ${need_apt[*]:-(source list only)}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
+  # A mirror being synced fails the update now and then: try again, and go
+  # on with what was fetched when it keeps failing (the install then tells).
+  for attempt in 1 2 3 4 5; do
+    apt-get update -qq && break
+    echo "== apt-get update failed (attempt $attempt); trying again in 15 s" >&2
+    sleep 15
+  done
   if [ ${#need_apt[@]} -gt 0 ]; then
-    apt-get install -y -qq --no-install-recommends "${need_apt[@]}" >/dev/null
+    # With the security archive's index of one architecture missing, its
+    # newer versions of the other cannot sit beside the 32-bit Wine's
+    # libraries: then install bookworm's own versions of both.
+    apt-get install -y -qq --no-install-recommends "${need_apt[@]}" >/dev/null ||
+      { echo "== installing bookworm's own versions instead" >&2
+        apt-get install -y -qq --no-install-recommends -t bookworm "${need_apt[@]}" >/dev/null; }
   fi
 fi
 

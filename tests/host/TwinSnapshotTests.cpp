@@ -4,11 +4,17 @@
 // own, after one run of the step and after the step run twice.
 #include <algorithm>
 
+#include <windows.h>
+
+#include <msi.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include "HostTestSupport.h"
+#include "support/ChildProcess.h"
 #include "support/MachineSnapshot.h"
 #include "support/TestFiles.h"
 
@@ -16,6 +22,31 @@ namespace {
 const wchar_t* const kEnvironmentKey = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 const wchar_t* const kVariable = L"VERRAND_TWIN_SNAPSHOT";
 const wchar_t* const kKey = L"Software\\VerrandTwinSnapshot";
+// The deployment-unit tests' per-machine package: one file under the 32-bit
+// program files folder.
+const wchar_t* const kProduct = L"{7C0B1D2E-3F40-4A51-9B62-0D1E2F3A4B01}";
+const wchar_t* const kShortcut = L"{dir}\\menu\\Notes\\Notes.lnk";
+
+std::wstring package() { return TestProgramFolder() + L"\\du-packages\\machine.msi"; }
+
+std::wstring productsFile()
+{
+    wchar_t folder[MAX_PATH] = {};
+    SHGetFolderPathW(0, CSIDL_PROGRAM_FILESX86, 0, SHGFP_TYPE_CURRENT, folder);
+    return std::wstring(folder) + L"\\VerrandDuMachine\\payload.txt";
+}
+
+void configureProduct(bool installed)
+{
+    const INSTALLUILEVEL previous = MsiSetInternalUI(INSTALLUILEVEL_NONE, 0);
+    if (installed)
+        EXPECT_EQ(ERROR_SUCCESS, MsiInstallProductW(package().c_str(), L"REBOOT=ReallySuppress ALLUSERS=1"));
+    else if (MsiQueryProductStateW(kProduct) == INSTALLSTATE_DEFAULT)
+        MsiConfigureProductExW(kProduct, INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT, L"");
+    MsiSetInternalUI(previous, 0);
+}
+
+SnapshotPlaces menu(const std::wstring& dir) { return SnapshotPlaces{ { dir + L"\\menu" }, {}, {}, {} }; }
 
 void setValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type, const std::string& bytes,
               REGSAM view = 0)
@@ -50,13 +81,23 @@ void usersValues(HKEY root, const std::wstring& key)
 
 SnapshotPlaces bothViews(HKEY root)
 {
-    return SnapshotPlaces{ {}, { { root, kKey, KEY_WOW64_32KEY }, { root, kKey, KEY_WOW64_64KEY } }, {} };
+    return SnapshotPlaces{ {}, { { root, kKey, KEY_WOW64_32KEY }, { root, kKey, KEY_WOW64_64KEY } }, {}, {} };
+}
+
+std::wstring withFolder(std::wstring text, const std::wstring& dir)
+{
+    for (std::wstring::size_type at; (at = text.find(L"{dir}")) != std::wstring::npos;)
+        text.replace(at, 5, dir);
+    if (text == L"{package}")
+        text = package();
+    return text;
 }
 
 struct Row {
     const char* why;
     const wchar_t* action;
-    // The step's arguments; {dir} stands for the row's own folder.
+    // The step's arguments; {dir} stands for the row's own folder, {package}
+    // for the test package.
     std::vector<std::pair<std::wstring, std::wstring>> arguments;
     // What the user had there before the plan, in the "present" runs.
     void (*usersOwn)(const std::wstring& dir);
@@ -69,7 +110,7 @@ const Row kRows[] = {
       [](const std::wstring&) {
           RegSetText(HKEY_LOCAL_MACHINE, kEnvironmentKey, kVariable, L"C:\\user's own;%SystemRoot%", 0, REG_EXPAND_SZ);
       },
-      [](const std::wstring&) { return SnapshotPlaces{ {}, {}, { kVariable } }; } },
+      [](const std::wstring&) { return SnapshotPlaces{ {}, {}, { kVariable }, {} }; } },
     { "a user configuration file copied over the user's", L"CopyUserConfigFile",
       { { L"$du.dir", L"{dir}\\du\\" }, { L"$du$action", L"install" }, { L"SrcFileName", L"notes.ini" },
         { L"DestDirName", L"{dir}\\profile\\Notes" }, { L"DestFileName", L"notes.ini" } },
@@ -77,7 +118,7 @@ const Row kRows[] = {
           CreateDirectoryW((dir + L"\\profile").c_str(), 0);
           WriteUsersOwnFile(dir + L"\\profile\\Notes\\notes.ini");
       },
-      [](const std::wstring& dir) { return SnapshotPlaces{ { dir + L"\\profile" }, {}, {} }; } },
+      [](const std::wstring& dir) { return SnapshotPlaces{ { dir + L"\\profile" }, {}, {}, {} }; } },
     { "a registry value deleted", L"DeleteRegistryKey",
       { { L"Root", L"HKEY_LOCAL_MACHINE" }, { L"Path", kKey }, { L"Value", L"Bytes" } },
       [](const std::wstring&) { usersValues(HKEY_LOCAL_MACHINE, kKey); },
@@ -108,7 +149,37 @@ const Row kRows[] = {
           CreateDirectoryW((dir + L"\\profile").c_str(), 0);
           WriteUsersOwnFile(dir + L"\\profile\\Notes\\notes.ini");
       },
-      [](const std::wstring& dir) { return SnapshotPlaces{ { dir + L"\\profile" }, {}, {} }; } },
+      [](const std::wstring& dir) { return SnapshotPlaces{ { dir + L"\\profile" }, {}, {}, {} }; } },
+    // The user's own shortcut used to point at the product's program after
+    // the inexact twin, or be deleted.
+    { "a shortcut made over the user's", L"CreateShortcut",
+      { { L"linkFullPath", kShortcut }, { L"pathToTarget", L"C:\\windows\\system32\\notepad.exe" },
+        { L"runAction", L"1" } },
+      [](const std::wstring& dir) {
+          CreateDirectoryW((dir + L"\\menu").c_str(), 0);
+          WriteUsersOwnFile(withFolder(kShortcut, dir));
+      },
+      menu },
+    { "a shortcut removed with its folder", L"RemoveShortcut", { { L"linkFullPath", kShortcut }, { L"runAction", L"1" } },
+      [](const std::wstring& dir) {
+          CreateDirectoryW((dir + L"\\menu").c_str(), 0);
+          WriteUsersOwnFile(withFolder(kShortcut, dir));
+      },
+      menu },
+    { "folders made below the user's", L"EnsureFolderExists", { { L"FolderName", L"{dir}\\menu\\Notes\\logs\\old" } },
+      [](const std::wstring& dir) {
+          CreateDirectoryW((dir + L"\\menu").c_str(), 0);
+          WriteUsersOwnFile(dir + L"\\menu\\Notes\\notes.ini");
+      },
+      menu },
+    // The user's app.config used to stay edited.
+    { "the user's file edited", L"LMRXTextReplace",
+      { { L"File", L"{dir}\\menu\\app.config" }, { L"SearchWord", L"own" }, { L"ReplaceWord", L"product's" } },
+      [](const std::wstring& dir) { WriteUsersOwnFile(dir + L"\\menu\\app.config"); }, menu },
+    // A product the user had before used to be removed by the inexact twin.
+    { "a product installed", L"InstallDUBundle", { { L"DUBundle", L"{package}" }, { L"PerUser", L"no" } },
+      [](const std::wstring&) { configureProduct(true); },
+      [](const std::wstring&) { return SnapshotPlaces{ { productsFile() }, {}, {}, { kProduct } }; } },
 };
 
 // The variable and the keys the rows use, gone (the folders go with each
@@ -123,14 +194,9 @@ void forgetMachineObjects()
     for (HKEY root : { HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER })
         for (REGSAM view : { KEY_WOW64_32KEY, KEY_WOW64_64KEY })
             RegRemoveTree(root, kKey, view);
+    configureProduct(false);
 }
 
-std::wstring withFolder(std::wstring text, const std::wstring& dir)
-{
-    for (std::wstring::size_type at; (at = text.find(L"{dir}")) != std::wstring::npos;)
-        text.replace(at, 5, dir);
-    return text;
-}
 
 // [the step (twice when asked), a step that fails and has no twin]
 std::string planText(const Row& row, const std::wstring& dir, int runs)

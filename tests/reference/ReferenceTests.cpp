@@ -17,53 +17,12 @@
 #include "host/PlanFile.h"
 #include "host/Reference.h"
 #include "host/UsageFailure.h"
+#include "QuotedLines.h"
+#include "ReferenceInputs.h"
 #include "SourceScan.h"
 #include "support/TestFiles.h"
 
 namespace {
-// The build's own inputs, listed by CMake: the reference, the .def file
-// the library's exports come from, and the library's sources.
-struct Inputs {
-    std::string reference;
-    std::string definitions;
-    std::vector<std::string> sources;
-    std::vector<std::string> plans;  // the example plans
-};
-
-std::string windowsPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream file(windowsPath(path), std::ios::binary);
-    if (!file)
-        throw std::runtime_error("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-Inputs readInputs()
-{
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(0, module, MAX_PATH);
-    std::string listPath(module);
-    listPath = listPath.substr(0, listPath.find_last_of('\\') + 1) + "reference-inputs.txt";
-    std::ifstream list(listPath);
-    Inputs inputs;
-    std::getline(list, inputs.reference);
-    std::getline(list, inputs.definitions);
-    for (std::string line; std::getline(list, line);) {
-        if (line.size() > 5 && line.compare(line.size() - 5, 5, ".json") == 0)
-            inputs.plans.push_back(line);
-        else if (!line.empty())
-            inputs.sources.push_back(line);
-    }
-    return inputs;
-}
-
 // The actions of a .def file: "    Name=Symbol" lines after EXPORTS, up to
 // the "; functions" line that begins the C interface's plain functions.
 std::set<std::string> exportedActions(const std::string& definitions)
@@ -131,12 +90,12 @@ class ReferenceAgainstCode : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        inputs = new Inputs(readInputs());
-        reference = new Reference(readFile(inputs->reference));
-        exports = new std::set<std::string>(exportedActions(readFile(inputs->definitions)));
+        inputs = new ReferenceInputs(ReadReferenceInputs());
+        reference = new Reference(ReadSourceFile(inputs->reference));
+        exports = new std::set<std::string>(exportedActions(ReadSourceFile(inputs->definitions)));
         std::vector<SourceFile> sources;
         for (const std::string& path : inputs->sources)
-            sources.push_back(SourceFile{ path, readFile(path) });
+            sources.push_back(SourceFile{ path, ReadSourceFile(path) });
         scan = new ArgumentScan(ScanArguments(sources));
     }
 
@@ -156,12 +115,12 @@ protected:
         return names;
     }
 
-    static Inputs* inputs;
+    static ReferenceInputs* inputs;
     static Reference* reference;
     static std::set<std::string>* exports;
     static ArgumentScan* scan;
 };
-Inputs* ReferenceAgainstCode::inputs;
+ReferenceInputs* ReferenceAgainstCode::inputs;
 Reference* ReferenceAgainstCode::reference;
 std::set<std::string>* ReferenceAgainstCode::exports;
 ArgumentScan* ReferenceAgainstCode::scan;
@@ -246,6 +205,41 @@ TEST_F(ReferenceAgainstCode, TheCatalogueHasARowForEachExportAndEveryTwinIsExpor
     EXPECT_EQ("", joined(minus(named, *exports))) << "catalogue rows of no exported action";
 }
 
+// Quoted texts that are no log line: names and forms the reference shows.
+const char* const kNotLines[] = {
+    "Program Files (x86)",     // a folder's name
+    "NAME=\"value\" NAME2=value",  // the form of InstallDUBundle's Props
+};
+
+// Every line an action's section quotes is text the code writes: each fixed
+// piece of it is found in the literals of the library and its siblings or
+// in a test's expected lines.
+TEST_F(ReferenceAgainstCode, EveryQuotedLineIsTextTheCodeWrites)
+{
+    std::vector<std::string> literals;
+    for (const std::vector<std::string>* paths : { &inputs->sources, &inputs->otherSources }) {
+        for (const std::string& path : *paths) {
+            const std::vector<std::string> texts = LiteralTexts(ReadSourceFile(path));
+            literals.insert(literals.end(), texts.begin(), texts.end());
+        }
+    }
+    ASSERT_FALSE(inputs->otherSources.empty());
+    const LiteralText code(literals);
+    std::size_t checked = 0;
+    for (const ReferenceSection& section : reference->sections()) {
+        for (const std::string& span : CodeSpans(section.text)) {
+            if (span.find(' ') == std::string::npos ||
+                std::find(std::begin(kNotLines), std::end(kNotLines), span) != std::end(kNotLines))
+                continue;
+            ++checked;
+            for (const std::string& piece : FixedPieces(span))
+                EXPECT_TRUE(code.Holds(piece)) << section.title << " quotes `" << span << "`: the code writes no \""
+                                               << piece << "\"";
+        }
+    }
+    EXPECT_GT(checked, 200u);
+}
+
 // The plans a setup author copies from (the examples, the MSI example plans
 // and the reference's own plan steps) name no twin but the exact one.
 TEST_F(ReferenceAgainstCode, ExamplePlansAndPlanStepsUseTheExactTwins)
@@ -254,7 +248,7 @@ TEST_F(ReferenceAgainstCode, ExamplePlansAndPlanStepsUseTheExactTwins)
     for (const std::string& path : inputs->plans) {
         Plan plan;
         try {
-            plan = ParsePlan(readFile(path), path);
+            plan = ParsePlan(ReadSourceFile(path), path);
         } catch (const UsageFailure& failure) {
             ADD_FAILURE() << failure.message;
             continue;
@@ -263,7 +257,7 @@ TEST_F(ReferenceAgainstCode, ExamplePlansAndPlanStepsUseTheExactTwins)
     }
     // A step in the reference is an indented block: its action, then its twin.
     static const std::regex step("\"action\": \"(\\w+)\"[\\s\\S]*?\"rollback\": \\{\"action\": \"(\\w+)\"");
-    std::istringstream text(readFile(inputs->reference));
+    std::istringstream text(ReadSourceFile(inputs->reference));
     std::string block;
     for (std::string line; std::getline(text, line);) {
         if (line.compare(0, 4, "    ") == 0) {
@@ -335,6 +329,40 @@ TEST(SourceScan, FollowsCallsAsTheLinkerWould)
     // and a literal name two calls down.
     EXPECT_EQ((std::set<std::string>{ "Hidden", "Literal" }), scan.actionArguments.at("Second"));
     EXPECT_EQ((std::set<std::string>{ "ToolArgumentNames::Unknown" }), scan.unknownConstants);
+}
+
+// The line check itself: the pieces of a quoted line, and text joined
+// from literals as code joins them, but no other text.
+TEST(QuotedLines, PiecesAreRunsOfLiteralText)
+{
+    EXPECT_EQ((std::vector<std::string>{ "Couldn't write ", " (error ", ") to the " }),
+              FixedPieces("Couldn't write PATH (error N) to the KEY ... of KEY"));
+    EXPECT_EQ((std::vector<std::string>{ "MaxRetriesAllowed is used: " }), FixedPieces("MaxRetriesAllowed is used: 0 (x86)"));
+    const std::vector<std::string> literals = LiteralTexts(
+        "// \"Commented out\"\n"
+        "#define NOT_A_LINE \"Defined\"\n"
+        "char quote = '\"'; log(L\"Couldn't set \" L\"icon location\");\n"
+        "line.Format(L\"Fail to %s [%d]\", what); log(prefix + L\": Put back \" + name);\n"
+        "log(L\"\\u00e9t\\u00e9 \\\"x\\\"\");\n");
+    EXPECT_EQ((std::vector<std::string>{ "Couldn't set icon location", "Fail to ", " [", "]", ": Put back ",
+                                         u8"\u00e9t\u00e9 \"x\"" }),
+              literals);
+    const LiteralText code(literals);
+    const struct {
+        const char* text;
+        bool holds;
+    } cases[] = {
+        { "set icon loc", true },
+        { "Fail to ", true },
+        { "Couldn't set icon location: Put back ", true },  // a literal's end, then another's beginning
+        { "Fail to  [", true },
+        { "Couldn't set icon locations", false },  // a word's end is no literal's beginning
+        { "Failed to ", false },
+        { "Commented out", false },
+        { "Defined", false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.holds, code.Holds(c.text)) << c.text;
 }
 
 TEST(ReferenceText, SectionsPartsAndSentences)

@@ -1,5 +1,6 @@
 #include "MachineSnapshot.h"
 
+#include <msi.h>
 #include <sddl.h>
 
 #include <stdexcept>
@@ -131,6 +132,10 @@ Snapshot TakeSnapshot(const SnapshotPlaces& places)
     }
     for (const std::wstring& variable : places.machineVariables)
         addVariable(variable, snapshot);
+    for (const std::wstring& product : places.products) {
+        if (MsiQueryProductStateW(product.c_str()) == INSTALLSTATE_DEFAULT)
+            snapshot["product " + Narrow(product)] = "installed";
+    }
     return snapshot;
 }
 

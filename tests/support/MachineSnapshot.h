@@ -20,6 +20,7 @@ struct SnapshotPlaces {
     std::vector<std::wstring> folders;
     std::vector<SnapshotKey> keys;
     std::vector<std::wstring> machineVariables;
+    std::vector<std::wstring> products;  // product codes: installed or not
 };
 
 // One entry per object that is there ("file C:\a\b.ini", "key HKLM\...",
