@@ -166,6 +166,7 @@ public:
             number(*group);
         finishHiddenProperties();
         checkClashes();
+        m_additions.folderRemovals = FolderRemovalRows(m_facts.folders);
         return m_additions;
     }
 

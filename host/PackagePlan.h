@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "PackageFolders.h"
 #include "PlanFile.h"
 
 // What the layout needs to know of the package it adds to.
@@ -21,6 +22,7 @@ struct PackageFacts {
     std::set<std::wstring> files;       // keys for [#File] and [!File]
     std::set<std::wstring> components;  // keys for [$Component]
     std::vector<std::wstring> upgradeProperties; // Upgrade rows that remove what they find
+    FolderTables folders; // the Directory, Component and RemoveFile rows
 };
 
 struct CustomActionRow {
@@ -54,6 +56,8 @@ struct PackageAdditions {
     std::map<std::wstring, std::wstring> newProperties;
     // The merged MsiHiddenProperties value; empty when nothing is hidden.
     std::wstring hiddenProperties;
+    // RemoveFile rows that take the package's folders away on removal.
+    std::vector<RemoveFileRow> folderRemovals;
     // Lines for the user: plan properties the package already defines.
     std::vector<std::string> warnings;
     // The written package's own package code (set when it is written).
@@ -76,7 +80,8 @@ extern const wchar_t* const CustomActionBinary;
 // DLL does not export, a twin of an immediate step, an argument name or
 // value Windows Installer cannot take), for a name the package already
 // uses, and when the package lacks a standard action the layout is placed
-// by or has no room between two of its rows.
+// by or has no room between two of its rows. The additions also hold the
+// RemoveFile rows of the package's folders (FolderRemovalRows).
 PackageAdditions LayOutPlans(const PackagePlan& install, const PackagePlan& removal, const PackageFacts& facts,
                              const std::set<std::string>& exports);
 

@@ -23,6 +23,14 @@ std::wstring userSettings()
     return path + std::wstring(L"\\Verrand Plan Package\\settings.ini");
 }
 
+// The payload's install folder (wixl's payload is an x86 package).
+std::wstring installFolder()
+{
+    wchar_t path[MAX_PATH] = { 0 };
+    SHGetFolderPathW(0, CSIDL_PROGRAM_FILES, 0, SHGFP_TYPE_CURRENT, path);
+    return path + std::wstring(L"\\Verrand Plan Package");
+}
+
 class PlanPackage : public testing::Test {
 protected:
     void SetUp()
@@ -90,6 +98,30 @@ TEST_F(PlanPackage, UpgradesRemovalAndInstallKeepTheUsersChangedConfiguration)
     ASSERT_EQ(0u, install.exitCode) << install.log;
     EXPECT_TRUE(install.Logged("Skipping action for the following kind of DU transaction: upgrade")) << install.log;
     EXPECT_EQ("changed by the user\r\n", ReadBytes(userSettings()));
+}
+
+// wixl writes no RemoveFile row for the payload's folders: the rows
+// verrand-host msi adds take the install folder away on removal, and
+// Windows Installer keeps one that still holds a file of the user's.
+TEST_F(PlanPackage, RemovalTakesItsFoldersAndKeepsOneWithTheUsersFile)
+{
+    const std::wstring folder = installFolder();
+    for (bool usersFile : { false, true }) {
+        SCOPED_TRACE(usersFile ? "a file of the user's in the install folder" : "only the package's files");
+        const MsiexecResult install = Install(L"plan-v1.msi");
+        ASSERT_EQ(0u, install.exitCode) << install.log;
+        ASSERT_TRUE(PathExists(folder + L"\\userconfigfiles\\settings.ini")) << Narrow(folder);
+        if (usersFile)
+            WriteBytes(folder + L"\\notes.txt", "the user's\r\n");
+
+        const MsiexecResult removal = RunMsiexec(std::wstring(L"/x ") + kVersion1);
+        ASSERT_EQ(0u, removal.exitCode) << removal.log;
+        EXPECT_FALSE(PathExists(folder + L"\\userconfigfiles")) << removal.log;
+        EXPECT_EQ(usersFile, PathExists(folder)) << testing::PrintToString(TreeContent(folder));
+        if (usersFile)
+            EXPECT_EQ("the user's\r\n", ReadBytes(folder + L"\\notes.txt"));
+        RemoveTree(folder);
+    }
 }
 
 // A package whose install fails late gives back exactly what the user had
