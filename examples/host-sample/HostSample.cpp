@@ -4,15 +4,19 @@
 //
 //   HostSample.exe ACTION [NAME=VALUE]...
 //
-// Build it with mingw-w64's g++ (the context crosses into the DLL as a g++
-// object, so the compiler must be g++ for the same architecture as the DLL),
-// with the release's include/ folder and Boost's headers, and run it from the
-// release's bin/ folder (or with bin/ on the PATH):
+// Build it with mingw-w64's g++ with POSIX threads, the compiler and runtime
+// the release is built with (the context crosses into the DLL as a g++
+// object, and the DLL's libstdc++ and libwinpthread are the POSIX-threads
+// ones), for the release's architecture, with the release's include/ folder
+// and a folder holding Boost's boost/ headers:
 //
-//   x86_64-w64-mingw32-g++ -std=c++17 -municode -I include -I BOOST_INCLUDE
+//   i686-w64-mingw32-g++-posix -std=c++17 -municode -I include -I BOOST
 //       examples/host-sample/HostSample.cpp -o bin/HostSample.exe
 //
-// (i686-w64-mingw32-g++ for the 32-bit release.)
+// for the 32-bit release (verrand-VERSION-win32.zip), and
+// x86_64-w64-mingw32-g++-posix for the 64-bit one (-win64.zip). Run it from
+// the release's bin/ folder, or with bin/ on the PATH: it needs Verrand.dll
+// and the mingw runtime beside it.
 #include <cstdio>
 #include <exception>
 #include <map>
@@ -115,9 +119,16 @@ int wmain(int argc, wchar_t** argv)
         context->arguments[pair.substr(0, equals)] = pair.substr(equals + 1);
     }
 
+    // Loaded by name, not through an import library, so that a failure can
+    // be told: Windows finds it, and the DLLs it needs, beside the program
+    // or on the PATH.
     HMODULE verrand = LoadLibraryW(L"Verrand.dll");
     if (!verrand) {
-        std::fprintf(stderr, "cannot load Verrand.dll (error %lu)\n", GetLastError());
+        const unsigned long error = GetLastError();
+        std::fprintf(stderr,
+                     "HostSample: cannot load Verrand.dll (error %lu): run HostSample.exe from the release's bin\\ "
+                     "folder, or with bin\\ on the PATH, so that Verrand.dll and the DLLs beside it are found\n",
+                     error);
         return 2;
     }
     const std::string name = utf8(argv[1]);

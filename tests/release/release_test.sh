@@ -2,7 +2,9 @@
 # A release zip on its own: unpacked into a fresh folder and a fresh prefix,
 # its host answers --version and list, every PE file carries this version
 # and no link time (and, in a signed zip, a signature osslsigncode accepts),
-# the host sample compiles against include/ and runs an action, and the demo
+# its README is the unpacked zip's (every path it names is there, the
+# compiler is the zip's own), the host sample compiles against include/,
+# runs an action and, outside bin/, says what it needs, and the demo
 # runs from the zip: plans with their rollback through the zip's host, and
 # packages built with wixl from its VerrandCA.dll and examples.
 set -u
@@ -53,6 +55,33 @@ for shipped in bin/Verrand.dll bin/Mossel.dll bin/Brunlow.dll bin/verrand-host.e
          [ "$(version_text "$file" ProductName)" = Verrand ]'
 done
 expect "the shipped README names this version" '[ "$(head -n1 "$release/README.md")" = "# Verrand $version" ]'
+# The README is the unpacked zip's: every path it names under the zip's
+# folders (or the repository's scripts/ and build/) is in the zip, or made
+# by its own commands; printed one a line.
+named_paths() { # readme root
+    python3 - "$1" "$2" <<'PY'
+import os, re, sys
+readme, root = sys.argv[1], sys.argv[2]
+made = {"bin/HostSample.exe", "bin/CSample.exe"}
+top = r"(?:scripts|build|bin|msi|nsis|include|lib|examples|docs|LICENSES)"
+for match in re.finditer(r"(?<![\w.\\/-])(?:\.\.[\\/])*(" + top + r"[\\/][^\s`\"'()<>\[\]|,;*]*)", open(readme).read()):
+    path = match.group(1).replace("\\", "/").rstrip(".:").rstrip("/")
+    state = "made" if path in made else "in-zip" if os.path.exists(os.path.join(root, path)) else "MISSING"
+    print(state, path)
+PY
+}
+readme_paths=$(named_paths "$release/README.md" "$release")
+echo "$readme_paths" | sed 's/^/    README names: /'
+expect "the README names only paths the zip has or its commands make" \
+    '! grep -q "^MISSING" <<<"$readme_paths" && grep -qx "in-zip bin/verrand-host.exe" <<<"$readme_paths" &&
+     grep -qx "in-zip examples/demo.json" <<<"$readme_paths" && grep -qx "in-zip docs/msi.md" <<<"$readme_paths"'
+expect "the same check refuses the repository's README (scripts/, build/)" \
+    'named_paths "$top/README.md" "$release" | grep -q "^MISSING scripts/"'
+other_arch=x86_64
+[ "$arch" = i686 ] || other_arch=i686
+expect "the README builds with the posix compiler of the zip's architecture, and names no other" \
+    'grep -qF "$arch-w64-mingw32-g++-posix -std=c++17" "$release/README.md" &&
+     ! grep -q "$other_arch-w64-mingw32-\|mingw32-g++ \|@[A-Z_]*@" "$release/README.md"'
 for file in "$release"/bin/lib*.dll; do
     expect "LICENSES/ covers $(basename "$file")" 'grep -qF "$(basename "$file")" "$release/LICENSES/README.md"'
 done
@@ -73,6 +102,20 @@ expect "the action made the folder" '[ -d "$drive_c/verrand sample/a/b" ]'
 run "$release/bin/HostSample.exe" EnsureFolderExists
 expect "an absent argument is an empty text: refused with an error line" \
     '[ $rc -eq 1 ] && grep -q "^\[error\] .*FolderName" <<<"$out" && grep -qx "EnsureFolderExists returned 1" <<<"$out"'
+# Outside bin/, with the mingw runtime on the PATH but not Verrand.dll:
+# one line that says where to run it, and a failing status; with bin/ on
+# the PATH it runs.
+mkdir -p "$work/elsewhere" "$work/runtime"
+cp "$release/bin/HostSample.exe" "$work/elsewhere/"
+cp "$release"/bin/lib{stdc++-6,gcc_s_*,winpthread-1}.dll "$work/runtime/"
+out=$(WINEPATH=$(winepath -w "$work/runtime") wine "$work/elsewhere/HostSample.exe" EnsureFolderExists 2>&1); rc=$?
+out=$(tr -d '\r' <<<"$out")
+expect "outside bin/ the sample says in one line what it needs and fails" \
+    '[ $rc -eq 2 ] && [ "$(wc -l <<<"$out")" = 1 ] &&
+     grep -q "^HostSample: cannot load Verrand.dll (error 126): run HostSample.exe from the release.s bin. folder, or with bin. on the PATH" <<<"$out"'
+out=$(WINEPATH=$(winepath -w "$release/bin") wine "$work/elsewhere/HostSample.exe" EnsureFolderExists 'FolderName=C:\verrand sample\elsewhere' 2>&1)
+rc=$?
+expect "with bin/ on the PATH it runs from anywhere" '[ $rc -eq 0 ] && [ -d "$drive_c/verrand sample/elsewhere" ]'
 
 # The C sample, compiled as C with only the zip's include/ and lib/.
 "$arch-w64-mingw32-gcc-posix" -std=c99 -municode -I "$release/include" "$release/examples/c-sample/CSample.c" \
@@ -97,8 +140,9 @@ expect "both import libraries have every function of the C interface" \
 if command -v makensis >/dev/null; then
     amd64=()
     [ "$arch" = i686 ] || amd64=(-DAMD64)
-    makensis -V2 "-DPLUGIN_DIR=$release/nsis/$nsis_kind" "${amd64[@]}" "-DOUTFILE=$work/notes-setup.exe" \
-        "$release/examples/nsis/notes.nsi" >/dev/null; rc=$?
+    # As the README has it: in examples/nsis/, the plugin found from there.
+    (cd "$release/examples/nsis" && makensis -V2 "-DPLUGIN_DIR=../../nsis/$nsis_kind" "${amd64[@]}" \
+        "-DOUTFILE=$work/notes-setup.exe" notes.nsi >/dev/null); rc=$?
     expect "the NSIS example builds from the zip" '[ $rc -eq 0 ]'
     program_files="Program Files (x86)"
     [ "$arch" = i686 ] || program_files="Program Files"
