@@ -92,6 +92,6 @@ int RunMsiCommand(const std::vector<std::wstring>& args, Output& output)
     WritePackage(options.packages[0], options.packages[1], additions, options.customActionDll);
     output.note("msi: wrote " + utf8(options.packages[1]) + ": " + std::to_string(additions.customActions.size()) +
                 " custom actions, " + std::to_string(additions.arguments.size()) + " step arguments, " +
-                std::to_string(additions.folderRemovals.size()) + " folders removed with the product");
+                std::to_string(additions.createFolders.size()) + " folders removed with the product");
     return 0;
 }

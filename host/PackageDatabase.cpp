@@ -172,8 +172,7 @@ private:
 const wchar_t* const CustomActionColumns = L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`";
 const wchar_t* const SequenceColumns = L"SELECT `Action`, `Condition`, `Sequence` FROM `InstallExecuteSequence`";
 const wchar_t* const PropertyColumns = L"SELECT `Property`, `Value` FROM `Property`";
-const wchar_t* const RemoveFileColumns =
-    L"SELECT `FileKey`, `Component_`, `FileName`, `DirProperty`, `InstallMode` FROM `RemoveFile`";
+const wchar_t* const CreateFolderColumns = L"SELECT `Directory_`, `Component_` FROM `CreateFolder`";
 
 // The package code (the summary's revision number): Windows Installer
 // caches a package by it, so the written package gets a code of its own.
@@ -257,15 +256,12 @@ void addRows(Database& database, const PackageFacts& facts, const PackageAdditio
         parameters({ property.first, property.second }, record, database.path());
         database.insert(PropertyColumns, record.get());
     }
-    if (!additions.folderRemovals.empty() && !facts.tables.count(L"RemoveFile"))
-        database.execute(L"CREATE TABLE `RemoveFile` (`FileKey` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, "
-                         L"`FileName` CHAR(255) LOCALIZABLE, `DirProperty` CHAR(72) NOT NULL, "
-                         L"`InstallMode` SHORT NOT NULL PRIMARY KEY `FileKey`)");
-    for (const RemoveFileRow& row : additions.folderRemovals) {
-        // An empty text makes a null field: the folder itself.
-        parameters({ row.fileKey, row.component, row.fileName, row.dirProperty, L"" }, record, database.path());
-        MsiRecordSetInteger(record.get(), 5, row.installMode);
-        database.insert(RemoveFileColumns, record.get());
+    if (!additions.createFolders.empty() && !facts.tables.count(L"CreateFolder"))
+        database.execute(L"CREATE TABLE `CreateFolder` (`Directory_` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL "
+                         L"PRIMARY KEY `Directory_`, `Component_`)");
+    for (const ComponentFolder& row : additions.createFolders) {
+        parameters({ row.directory, row.component }, record, database.path());
+        database.insert(CreateFolderColumns, record.get());
     }
     if (!additions.hiddenProperties.empty()) {
         if (facts.properties.count(L"MsiHiddenProperties")) {
@@ -354,18 +350,10 @@ void checkRows(Database& database, const PackageAdditions& additions, const std:
         if (!found || value != row.value)
             wrong.push_back("argument " + utf8(row.name) + " of " + utf8(row.action));
     }
-    for (const RemoveFileRow& row : additions.folderRemovals) {
-        const bool found = readRow(database, std::wstring(RemoveFileColumns) + L" WHERE `FileKey` = ?", { row.fileKey },
-                                   [&](MSIHANDLE record) {
-                                       if (database.text(record, 2) != row.component ||
-                                           database.text(record, 3) != row.fileName ||
-                                           database.text(record, 4) != row.dirProperty ||
-                                           MsiRecordGetInteger(record, 5) != row.installMode)
-                                           wrong.push_back("RemoveFile row " + utf8(row.fileKey));
-                                   });
-        if (!found)
-            wrong.push_back("RemoveFile row " + utf8(row.fileKey) + " is missing");
-    }
+    for (const ComponentFolder& row : additions.createFolders)
+        if (!readRow(database, std::wstring(CreateFolderColumns) + L" WHERE `Directory_` = ? AND `Component_` = ?",
+                     { row.directory, row.component }, [](MSIHANDLE) {}))
+            wrong.push_back("CreateFolder row " + utf8(row.directory));
     std::map<std::wstring, std::wstring> properties = additions.newProperties;
     if (!additions.hiddenProperties.empty())
         properties[L"MsiHiddenProperties"] = additions.hiddenProperties;
@@ -413,11 +401,9 @@ PackageFacts ReadPackageFacts(const std::wstring& path)
             facts.folders.directories.push_back(
                 DirectoryRow{ database.text(record, 1), database.text(record, 2), database.text(record, 3) });
         });
-    if (facts.tables.count(L"RemoveFile"))
-        database.each(RemoveFileColumns, 0, [&](MSIHANDLE record) {
-            facts.folders.removeFiles.push_back(RemoveFileRow{ database.text(record, 1), database.text(record, 2),
-                                                               database.text(record, 3), database.text(record, 4),
-                                                               MsiRecordGetInteger(record, 5) });
+    if (facts.tables.count(L"CreateFolder"))
+        database.each(CreateFolderColumns, 0, [&](MSIHANDLE record) {
+            facts.folders.createFolders.push_back(ComponentFolder{ database.text(record, 2), database.text(record, 1) });
         });
     if (facts.tables.count(L"InstallExecuteSequence"))
         database.each(L"SELECT `Action`, `Sequence` FROM `InstallExecuteSequence`", 0, [&](MSIHANDLE record) {

@@ -21,7 +21,7 @@ PackageFacts ReadPackageFacts(const std::wstring& path);
 // gives it a package code of its own, commits, opens the copy again and
 // checks every added row against what was meant (types, conditions,
 // sequence numbers between their neighbours, the DLL's bytes, argument
-// values, properties, RemoveFile rows, the package code), and only then moves it to
+// values, properties, CreateFolder rows, the package code), and only then moves it to
 // output. input is never opened for writing; on any failure the temporary
 // file is removed and output is left as it was. Throws PackageFailure, and
 // UsageFailure when output names input.

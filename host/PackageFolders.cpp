@@ -16,10 +16,6 @@ const wchar_t* const StandardFolders[] = {
     L"TempFolder",          L"TemplateFolder",       L"WindowsFolder",     L"WindowsVolume",
 };
 
-// The longest key a table's identifier column holds.
-const std::wstring::size_type MaxKeyLength = 72;
-const wchar_t* const KeyPrefix = L"Verrand_Folder";
-
 // The installed name in DefaultDir ("target:source", each "short|long").
 std::wstring targetName(const std::wstring& defaultDir)
 {
@@ -56,7 +52,7 @@ bool IsStandardFolder(const std::wstring& directory)
     return std::find(std::begin(StandardFolders), std::end(StandardFolders), directory) != std::end(StandardFolders);
 }
 
-std::vector<RemoveFileRow> FolderRemovalRows(const FolderTables& tables)
+std::vector<ComponentFolder> FolderRemovalRows(const FolderTables& tables)
 {
     Directories directories;
     for (const DirectoryRow& row : tables.directories)
@@ -85,29 +81,20 @@ std::vector<RemoveFileRow> FolderRemovalRows(const FolderTables& tables)
         }
     }
 
-    std::set<std::wstring> removed, keys;
-    for (const RemoveFileRow& row : tables.removeFiles) {
-        keys.insert(row.fileKey);
-        if (row.fileName.empty() && (row.installMode & RemoveOnRemoval))
-            removed.insert(row.dirProperty);
-    }
+    std::set<std::wstring> listed;
+    for (const ComponentFolder& row : tables.createFolders)
+        listed.insert(row.directory);
     std::vector<std::pair<size_t, std::wstring>> order;
     for (const auto& folder : folders)
-        if (!removed.count(folder.first))
+        if (!listed.count(folder.first))
             order.push_back(std::make_pair(depthOf(directories, folder.first), folder.first));
     std::sort(order.begin(), order.end(), [](const std::pair<size_t, std::wstring>& a,
                                              const std::pair<size_t, std::wstring>& b) {
         return a.first != b.first ? a.first > b.first : a.second < b.second;
     });
 
-    std::vector<RemoveFileRow> rows;
-    unsigned number = 0;
-    for (const auto& folder : order) {
-        std::wstring key = std::wstring(KeyPrefix) + L"_" + folder.second;
-        while (key.size() > MaxKeyLength || keys.count(key))
-            key = KeyPrefix + std::to_wstring(++number);
-        keys.insert(key);
-        rows.push_back(RemoveFileRow{ key, folders.at(folder.second), std::wstring(), folder.second, RemoveOnRemoval });
-    }
+    std::vector<ComponentFolder> rows;
+    for (const auto& folder : order)
+        rows.push_back(ComponentFolder{ folders.at(folder.second), folder.second });
     return rows;
 }

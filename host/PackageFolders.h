@@ -1,10 +1,13 @@
 #pragma once
-// The folders a package installs into, and the RemoveFile rows that take
-// them away on removal once they are empty. wixl writes a RemoveFile row
-// only for a RemoveFolder element, so a payload's install folder (which
-// holds no component of its own) stays behind after msiexec /x. Plain
-// logic over the rows read from the package; PackageDatabase reads and
-// writes them.
+// The folders a package installs into, and the CreateFolder rows that let
+// the installer's RemoveFolders action take them away on removal once they
+// are empty. A wixl payload leaves its install folder (which holds no
+// component of its own) behind after msiexec /x under Wine, whose installer
+// removes only each component's own folder. RemoveFile rows for the
+// folders would not do: Wine handles them before it deletes the package's
+// files, when a folder that holds them is not empty yet, while
+// RemoveFolders runs after RemoveFiles. Plain logic over the rows read
+// from the package; PackageDatabase reads and writes them.
 #include <string>
 #include <vector>
 
@@ -15,30 +18,17 @@ struct DirectoryRow {
     std::wstring defaultDir;
 };
 
-// The key and folder of a row of the Component table.
+// A component and a folder: the key and Directory_ of a Component row, or a
+// row of the CreateFolder table.
 struct ComponentFolder {
     std::wstring component;
     std::wstring directory;
 };
 
-// A row of the RemoveFile table; an empty fileName (a null field) names
-// the folder itself.
-struct RemoveFileRow {
-    std::wstring fileKey;
-    std::wstring component;
-    std::wstring fileName;
-    std::wstring dirProperty;
-    int installMode;
-};
-
-// What the installer's RemoveFile InstallMode bits mean.
-const int RemoveOnInstall = 1;
-const int RemoveOnRemoval = 2;
-
 struct FolderTables {
     std::vector<DirectoryRow> directories;
     std::vector<ComponentFolder> components;
-    std::vector<RemoveFileRow> removeFiles;
+    std::vector<ComponentFolder> createFolders;
 };
 
 // Whether a Directory key is one of Windows Installer's own folders
@@ -46,14 +36,11 @@ struct FolderTables {
 // which a package never removes.
 bool IsStandardFolder(const std::wstring& directory);
 
-// One RemoveFile row (a null FileName, InstallMode 2: on removal) for each
-// folder that holds a component and for each folder above it up to, not
-// including, a standard folder or a root, unless the package already
-// removes that folder on removal. A Directory row whose DefaultDir is "."
-// is its parent's folder and gets no row of its own. Component_ is the
-// folder's first component by key, or for a folder with none of its own
-// the first by key of the components below it; FileKey is "Verrand_Folder_" and the
-// Directory key, or, when that is taken or too long for a key,
-// "Verrand_Folder" and a number. Rows of folders below come before their
-// parents'.
-std::vector<RemoveFileRow> FolderRemovalRows(const FolderTables& tables);
+// One CreateFolder row for each folder that holds a component and for each
+// folder above it up to, not including, a standard folder or a root,
+// unless the package has a CreateFolder row for that folder already. A
+// Directory row whose DefaultDir is "." is its parent's folder and gets no
+// row of its own. The component is the folder's first by key, or for a
+// folder with none of its own the first by key of the components below it.
+// Rows of folders below come before their parents'.
+std::vector<ComponentFolder> FolderRemovalRows(const FolderTables& tables);

@@ -159,18 +159,46 @@ public:
         if (removal.plan)
             addSteps(removal, L"Remove", RemovalCondition, m_removal);
         addStateFolder();
+        addFolderRemoval();
         addRow(L"Verrand_SetCustomActionData", DllImmediate + (m_hidden.empty() ? 0 : HiddenTarget),
                CustomActionBinary, PackageStepNames::DataEntry, L"", m_data);
 
         for (Group* group : { &m_immediate, &m_data, &m_removal, &m_install })
             number(*group);
+        if (!m_folders.rows.empty())
+            number(m_folders);
         finishHiddenProperties();
         checkClashes();
-        m_additions.folderRemovals = FolderRemovalRows(m_facts.folders);
         return m_additions;
     }
 
 private:
+    // The package's folders, removed on removal once empty by RemoveFolders,
+    // which runs after RemoveFiles has deleted the package's files.
+    void addFolderRemoval()
+    {
+        m_additions.createFolders = FolderRemovalRows(m_facts.folders);
+        if ((m_additions.createFolders.empty() && m_facts.folders.createFolders.empty()) ||
+            m_facts.executeSequence.count(L"RemoveFolders"))
+            return;
+        std::string problem;
+        if (!m_facts.executeSequence.count(L"RemoveFiles")) {
+            problem = "it has no RemoveFiles";
+        } else {
+            m_folders.after = L"RemoveFiles";
+            m_folders.before = rowAfter(L"RemoveFiles");
+            if (needRow(m_folders.before) - needRow(L"RemoveFiles") < 2)
+                problem = "it has no room after RemoveFiles";
+        }
+        if (!problem.empty()) {
+            m_additions.warnings.push_back("the package's InstallExecuteSequence cannot take RemoveFolders (" + problem +
+                                           "): its folders stay after removal");
+            m_additions.createFolders.clear();
+            return;
+        }
+        m_folders.add(L"RemoveFolders", L"");
+    }
+
     void pairTwins(Plan& plan, const std::string& name)
     {
         for (const std::string& line : PairTwins(plan))
@@ -456,7 +484,7 @@ private:
     const std::set<std::string>& m_exports;
     bool m_perMachine = false;
     std::vector<std::wstring> m_stepFolders;  // the steps' state folders, in the order of the plans
-    Group m_immediate, m_data, m_removal, m_install;
+    Group m_immediate, m_data, m_removal, m_install, m_folders;
     std::vector<std::wstring> m_hidden;
     std::set<std::wstring> m_ownProperties;
     PackageAdditions m_additions;

@@ -22,7 +22,7 @@ struct PackageFacts {
     std::set<std::wstring> files;       // keys for [#File] and [!File]
     std::set<std::wstring> components;  // keys for [$Component]
     std::vector<std::wstring> upgradeProperties; // Upgrade rows that remove what they find
-    FolderTables folders; // the Directory, Component and RemoveFile rows
+    FolderTables folders; // the Directory, Component and CreateFolder rows
 };
 
 struct CustomActionRow {
@@ -56,8 +56,9 @@ struct PackageAdditions {
     std::map<std::wstring, std::wstring> newProperties;
     // The merged MsiHiddenProperties value; empty when nothing is hidden.
     std::wstring hiddenProperties;
-    // RemoveFile rows that take the package's folders away on removal.
-    std::vector<RemoveFileRow> folderRemovals;
+    // CreateFolder rows through which RemoveFolders takes the package's
+    // folders away on removal (FolderRemovalRows).
+    std::vector<ComponentFolder> createFolders;
     // Lines for the user: plan properties the package already defines.
     std::vector<std::string> warnings;
     // The written package's own package code (set when it is written).
@@ -81,7 +82,8 @@ extern const wchar_t* const CustomActionBinary;
 // value Windows Installer cannot take), for a name the package already
 // uses, and when the package lacks a standard action the layout is placed
 // by or has no room between two of its rows. The additions also hold the
-// RemoveFile rows of the package's folders (FolderRemovalRows).
+// CreateFolder rows of the package's folders, and RemoveFolders just after
+// RemoveFiles when the package does not schedule it.
 PackageAdditions LayOutPlans(const PackagePlan& install, const PackagePlan& removal, const PackageFacts& facts,
                              const std::set<std::string>& exports);
 

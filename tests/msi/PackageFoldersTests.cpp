@@ -1,7 +1,7 @@
-// Which RemoveFile rows `verrand-host msi` adds so that removal takes the
+// Which CreateFolder rows `verrand-host msi` adds so that removal takes the
 // package's folders away: every folder that holds a component and those
-// above it up to a standard folder, each once, unless the package removes
-// it already.
+// above it up to a standard folder, each once, unless the package lists it
+// already.
 #include <gtest/gtest.h>
 
 #include "host/PackageFolders.h"
@@ -16,22 +16,18 @@ std::vector<DirectoryRow> withRoot(std::vector<DirectoryRow> rows)
     return rows;
 }
 
-// "FileKey Component_ DirProperty" of each row, in their order.
+// "Directory_ Component_" of each row, in their order.
 std::vector<std::wstring> added(const FolderTables& tables)
 {
     std::vector<std::wstring> rows;
-    for (const RemoveFileRow& row : FolderRemovalRows(tables)) {
-        EXPECT_EQ(L"", row.fileName) << "a folder row";
-        EXPECT_EQ(RemoveOnRemoval, row.installMode);
-        rows.push_back(row.fileKey + L" " + row.component + L" " + row.dirProperty);
-    }
+    for (const ComponentFolder& row : FolderRemovalRows(tables))
+        rows.push_back(row.directory + L" " + row.component);
     return rows;
 }
 }
 
-TEST(PackageFolders, EachFolderUpToTheStandardOnesIsRemovedOnce)
+TEST(PackageFolders, EachFolderUpToTheStandardOnesIsListedOnce)
 {
-    const std::wstring longKey(60, L'D');
     struct Row {
         const char* why;
         FolderTables tables;
@@ -43,20 +39,14 @@ TEST(PackageFolders, EachFolderUpToTheStandardOnesIsRemovedOnce)
                        { L"UserConfigDir", L"INSTALLDIR", L"userconf|userconfigfiles" } }),
             { { L"Settings", L"UserConfigDir" } },
             {} },
-          { L"Verrand_Folder_UserConfigDir Settings UserConfigDir", L"Verrand_Folder_INSTALLDIR Settings INSTALLDIR" } },
-        { "a folder the package removes on removal already (RemoveFolder, mode 2 or 3) gets no second row",
+          { L"UserConfigDir Settings", L"INSTALLDIR Settings" } },
+        { "a folder the package lists already (for any component) gets no second row",
           { withRoot({ { L"INSTALLDIR", L"ProgramFilesFolder", L"Notes" }, { L"BinDir", L"INSTALLDIR", L"bin" },
                        { L"ConfigDir", L"INSTALLDIR", L"config" } }),
             { { L"Program", L"BinDir" }, { L"Leftovers", L"INSTALLDIR" }, { L"Configuration", L"ConfigDir" } },
-            { { L"InstallFolder", L"Leftovers", L"", L"INSTALLDIR", 2 }, { L"Config", L"Configuration", L"", L"ConfigDir", 3 } } },
-          { L"Verrand_Folder_BinDir Program BinDir" } },
-        { "a file's row, or a folder's row on install only, removes no folder on removal",
-          { withRoot({ { L"INSTALLDIR", L"ProgramFilesFolder", L"Notes" } }),
-            { { L"Program", L"INSTALLDIR" } },
-            { { L"LicenseFile", L"Program", L"license.txt", L"INSTALLDIR", 2 },
-              { L"Fresh", L"Program", L"", L"INSTALLDIR", 1 } } },
-          { L"Verrand_Folder_INSTALLDIR Program INSTALLDIR" } },
-        { "components in a standard folder or the root: nothing of theirs is removed",
+            { { L"Leftovers", L"INSTALLDIR" }, { L"Other", L"ConfigDir" } } },
+          { L"BinDir Program" } },
+        { "components in a standard folder or the root: nothing of theirs is listed",
           { withRoot({}), { { L"Shortcut", L"ProgramMenuFolder" }, { L"Root", L"TARGETDIR" } }, {} },
           {} },
         { "a folder's own component, else the first by key below it; \".\" is its parent's folder",
@@ -65,17 +55,10 @@ TEST(PackageFolders, EachFolderUpToTheStandardOnesIsRemovedOnce)
                        { L"Sub", L"INSTALLDIR", L"sub" } }),
             { { L"Zeta", L"A" }, { L"Beta", L"B" }, { L"Zz", L"INSTALLDIR" }, { L"Aa", L"Sub" } },
             {} },
-          { L"Verrand_Folder_A Zeta A", L"Verrand_Folder_Sub Aa Sub", L"Verrand_Folder_B Beta B",
-            L"Verrand_Folder_INSTALLDIR Zz INSTALLDIR", L"Verrand_Folder_Vendor Aa Vendor" } },
-        { "a key taken by the package, or one too long for a key, becomes a numbered one",
-          { withRoot({ { L"INSTALLDIR", L"ProgramFilesFolder", L"Notes" }, { longKey, L"INSTALLDIR", L"deep" } }),
-            { { L"Program", longKey } },
-            { { L"Verrand_Folder_INSTALLDIR", L"Program", L"a.txt", L"INSTALLDIR", 2 },
-              { L"Verrand_Folder1", L"Program", L"b.txt", L"INSTALLDIR", 2 } } },
-          { L"Verrand_Folder2 Program " + longKey, L"Verrand_Folder3 Program INSTALLDIR" } },
+          { L"A Zeta", L"Sub Aa", L"B Beta", L"INSTALLDIR Zz", L"Vendor Aa" } },
         { "a broken table (a loop, a folder it lacks) ends the walk",
           { { { L"A", L"B", L"a" }, { L"B", L"A", L"b" } }, { { L"InLoop", L"A" }, { L"Lost", L"Missing" } }, {} },
-          { L"Verrand_Folder_A InLoop A", L"Verrand_Folder_B InLoop B" } },
+          { L"A InLoop", L"B InLoop" } },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.why);

@@ -183,6 +183,53 @@ TEST(PackagePlan, StepsAreSequencedInOrderBetweenTheirNeighbours)
     EXPECT_EQ(L"REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE", laid.row(L"Verrand_Remove1_RemoveUserConfigFile")->condition);
 }
 
+// The folders' CreateFolder rows act only through RemoveFolders, which runs
+// after RemoveFiles has deleted the package's files.
+TEST(PackagePlan, RemoveFoldersRunsJustAfterRemoveFilesForThePackagesFolders)
+{
+    PackageFacts withFolders = payloadFacts();
+    withFolders.folders.directories = { { L"TARGETDIR", L"", L"SourceDir" }, { L"ProgramFilesFolder", L"TARGETDIR", L"." },
+                                        { L"INSTALLDIR", L"ProgramFilesFolder", L"Notes" } };
+    withFolders.folders.components = { { L"Program", L"INSTALLDIR" } };
+    PackageFacts scheduled = withFolders;
+    scheduled.executeSequence[L"RemoveFolders"] = 3600;
+    PackageFacts cramped = withFolders;
+    cramped.executeSequence[L"InstallFiles"] = 3501;
+    PackageFacts listedOnly = payloadFacts();
+    listedOnly.folders.createFolders = { { L"Program", L"INSTALLDIR" } };
+    struct Row {
+        const char* why;
+        PackageFacts facts;
+        size_t createFolders;
+        bool removeFolders;
+        bool warned;
+    };
+    const Row rows[] = {
+        { "a payload's folder: listed, and RemoveFolders scheduled", withFolders, 1, true, false },
+        { "the package schedules RemoveFolders itself", scheduled, 1, false, false },
+        { "no room after RemoveFiles: nothing added, and a warning says the folders stay", cramped, 0, false, true },
+        // wixl writes CreateFolder rows but schedules no RemoveFolders.
+        { "folders the package lists itself still need RemoveFolders", listedOnly, 0, true, false },
+        { "no folders: nothing", payloadFacts(), 0, false, false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.why);
+        const Laid laid = layOut(everyKind(), 0, row.facts);
+        EXPECT_EQ(row.createFolders, laid.additions.createFolders.size());
+        const SequenceRow* removeFolders = laid.row(L"RemoveFolders");
+        EXPECT_EQ(row.removeFolders, removeFolders != 0);
+        if (removeFolders) {
+            EXPECT_EQ(L"RemoveFiles", removeFolders->after);
+            EXPECT_GT(removeFolders->sequence, 3500);
+            EXPECT_LT(removeFolders->sequence, row.facts.executeSequence.at(removeFolders->before));
+        }
+        bool warned = false;
+        for (const std::string& warning : laid.additions.warnings)
+            warned = warned || warning.find("cannot take RemoveFolders") != std::string::npos;
+        EXPECT_EQ(row.warned, warned);
+    }
+}
+
 TEST(PackagePlan, DataNamesTheTransactionTheStateFolderAndTheSecrets)
 {
     PackageFacts facts = payloadFacts();
