@@ -23,11 +23,12 @@ std::wstring userSettings()
     return path + std::wstring(L"\\Verrand Plan Package\\settings.ini");
 }
 
-// The payload's install folder (wixl's payload is an x86 package).
+// The payload's install folder: wixl's payload is an x86 package, which
+// installs into the 32-bit program files folder whichever build runs it.
 std::wstring installFolder()
 {
     wchar_t path[MAX_PATH] = { 0 };
-    SHGetFolderPathW(0, CSIDL_PROGRAM_FILES, 0, SHGFP_TYPE_CURRENT, path);
+    SHGetFolderPathW(0, CSIDL_PROGRAM_FILESX86, 0, SHGFP_TYPE_CURRENT, path);
     return path + std::wstring(L"\\Verrand Plan Package");
 }
 
