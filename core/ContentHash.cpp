@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <immintrin.h>
+
 namespace {
 const unsigned kPrime1 = 2654435761u;
 const unsigned kPrime2 = 2246822519u;
@@ -23,6 +25,29 @@ inline unsigned word(const unsigned char* data)
 inline unsigned mixRound(unsigned lane, unsigned input)
 {
     return rotl(lane + input * kPrime2, 13) * kPrime1;
+}
+
+// True where the processor has the 32-byte instructions and the system
+// saves their registers: the eight lanes are then one register.
+const bool kHaveAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+
+// The rounds of `count` stripes, one after another, in the eight lanes; the
+// same rounds as ContentHash::stripe, eight at once.
+__attribute__((target("avx2"))) void stripesAtOnce(unsigned* lanes, const unsigned char* data, std::size_t count)
+{
+    const __m256i prime1 = _mm256_set1_epi32(static_cast<int>(kPrime1));
+    const __m256i prime2 = _mm256_set1_epi32(static_cast<int>(kPrime2));
+    __m256i state = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes));
+    for (; count > 0; --count, data += 32) {
+        const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
+        const __m256i sum = _mm256_add_epi32(state, _mm256_mullo_epi32(input, prime2));
+        const __m256i rotated = _mm256_or_si256(_mm256_slli_epi32(sum, 13), _mm256_srli_epi32(sum, 19));
+        state = _mm256_mullo_epi32(rotated, prime1);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), state);
 }
 
 inline unsigned avalanche(unsigned value)
@@ -76,6 +101,12 @@ void ContentHash::add(const void* data, std::size_t size)
             return;
         stripe(m_tail);
         m_tailSize = 0;
+    }
+    if (kHaveAvx2 && size >= 32) {
+        const std::size_t whole = size / 32;
+        stripesAtOnce(m_lanes, bytes, whole);
+        bytes += 32 * whole;
+        size -= 32 * whole;
     }
     for (; size >= 32; bytes += 32, size -= 32)
         stripe(bytes);

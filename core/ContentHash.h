@@ -1,6 +1,7 @@
 #pragma once
 // A 64-bit hash of a stream of bytes, cheap enough to take while a file is
-// written (a few bytes a cycle in 32-bit code as in 64-bit code) and then
+// written (the eight lanes below are one register where the processor has
+// the 32-byte instructions, a few bytes a cycle without them) and then
 // kept as evidence of what was written. Not a cryptographic hash: it tells
 // a file that was changed since from the one written, not a forgery.
 //

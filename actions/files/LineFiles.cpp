@@ -6,10 +6,6 @@
 #include "core/ContentHash.h"
 
 namespace {
-// Large enough that reading and writing cost few system calls, small enough
-// to stay in the processor's caches.
-const std::size_t kChunkSize = 64 * 1024;
-
 std::string describe(const char* operation, DWORD error)
 {
     return std::string(operation) + " failed with " + std::to_string(error);
@@ -31,7 +27,7 @@ FileError::FileError(const char* operation, DWORD error) : std::runtime_error(de
 ChunkReader::ChunkReader(const std::wstring& path)
     : m_file(openFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN)),
-      m_buffer(kChunkSize), m_size(0)
+      m_buffer(kFileChunkSize), m_size(0)
 {
 }
 
@@ -49,7 +45,7 @@ bool ChunkReader::next(std::size_t keep)
 }
 
 BufferedFileWriter::BufferedFileWriter(const std::wstring& path, ContentHash* hash)
-    : m_file(openFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)), m_buffer(kChunkSize), m_used(0),
+    : m_file(openFile(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)), m_buffer(kFileChunkSize), m_used(0),
       m_hash(hash)
 {
 }

@@ -14,6 +14,12 @@
 
 class ContentHash;
 
+// The size of a read and of a write: large, since every call of the system
+// costs. Under Wine, 100 MB read in 1 MiB pieces take 7 ms against 12 ms in
+// 64 KiB pieces, and written to a new file 23 ms against 30 ms. Memory stays
+// independent of the file.
+const std::size_t kFileChunkSize = 1024 * 1024;
+
 class FileError : public std::runtime_error {
 public:
     FileError(const char* operation, DWORD error);

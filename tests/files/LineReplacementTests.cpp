@@ -225,11 +225,11 @@ TEST(ReplaceStages, AnyChunkingGivesWhatReplacingWholeLinesGives)
     }
 }
 
-// Pieces smaller than, as large as and larger than the writer's 64 KiB
-// buffer, in every order: the file holds them all, in order.
+// Pieces smaller than, as large as and larger than the writer's buffer, in
+// every order: the file holds them all, in order.
 TEST(BufferedFileWriter, FileHoldsEveryPieceInOrder)
 {
-    const std::size_t buffer = 64 * 1024;
+    const std::size_t buffer = kFileChunkSize;
     std::vector<std::vector<std::size_t> > pieceLists = {
         { 0, 1, buffer - 1, 1, buffer, buffer + 1, 3 * buffer + 7, 2 },
         { buffer, buffer, 5, 2 * buffer - 5, 0 },

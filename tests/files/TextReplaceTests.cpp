@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "actions/files/LineFiles.h"
 #include "actions/files/ReplaceFileVariables.h"
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
@@ -223,11 +224,12 @@ TEST_F(TextReplaceTest, Utf16FilesAreEditedInTheirOwnEncoding)
 
 TEST_F(TextReplaceTest, LongLinesAndALastLineWithoutLineFeed)
 {
-    // The match straddles the reader's 64 KiB chunks.
-    std::string line(65530, 'x');
+    // The match straddles the reader's chunks.
+    const std::size_t before = kFileChunkSize - 6;
+    std::string line(before, 'x');
     line += "MARKER";
     line += std::string(100000, 'y');
-    std::string expected = line.substr(0, 65530) + "done" + line.substr(65536);
+    std::string expected = line.substr(0, before) + "done" + line.substr(before + 6);
     EXPECT_EQ("a\n" + expected + "\n", edit("a\n" + line, L"MARKER", L"done"));
 }
 
