@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <winternl.h>
+
 #include "PathRules.h"
 #include "ScopedHandle.h"
 
@@ -59,13 +61,19 @@ std::wstring ExtendedLengthPath(const std::wstring& path)
     return full;
 }
 
+namespace {
+// No access is asked for: the object's information is readable anyway, and
+// a file that others hold open still gives its identity.
+HANDLE openForIdentity(const std::wstring& path)
+{
+    return CreateFileW(ExtendedLengthPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 0);
+}
+}
+
 bool ReadFileInformation(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information, DWORD& error)
 {
-    // No access is asked for: the object's information is readable anyway,
-    // and a file that others hold open still gives its identity.
-    ScopedHandle handle(CreateFileW(ExtendedLengthPath(path).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, 0));
+    ScopedHandle handle(openForIdentity(path));
     if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &information)) {
         error = GetLastError();
         return false;
@@ -91,10 +99,24 @@ bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity, DWORD& e
 
 bool IsSameObject(const std::wstring& left, const std::wstring& right)
 {
-    FileIdentity leftIdentity, rightIdentity;
+    FileIdentity leftIdentity;
     DWORD error = 0;
-    return ReadFileIdentity(left, leftIdentity, error) && ReadFileIdentity(right, rightIdentity, error) &&
-           leftIdentity == rightIdentity;
+    return ReadFileIdentity(left, leftIdentity, error) && OpensObject(right, leftIdentity);
+}
+
+bool OpensObject(const std::wstring& path, const FileIdentity& identity)
+{
+    ScopedHandle handle(openForIdentity(path));
+    if (!handle.valid())
+        return false;
+    IO_STATUS_BLOCK status;
+    FILE_INTERNAL_INFORMATION internal;
+    if (NtQueryInformationFile(handle.get(), &status, &internal, sizeof(internal), FileInternalInformation) >= 0 &&
+        (internal.IndexNumber.HighPart != static_cast<LONG>(identity.indexHigh) ||
+         internal.IndexNumber.LowPart != identity.indexLow))
+        return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileInformationByHandle(handle.get(), &information) && IdentityOf(information) == identity;
 }
 
 bool IsSameOrInsideObject(const std::wstring& path, const std::wstring& folder)
@@ -117,8 +139,7 @@ bool IsSameOrInsideObject(const std::wstring& path, const std::wstring& folder)
     // Some folder of `path` is the anchor itself, and the pieces that follow
     // it are the missing ones of `folder`.
     for (std::size_t depth = 0; depth + restCount <= inner.pieces.size(); ++depth) {
-        FileIdentity identity;
-        if (!ReadFileIdentity(inner.prefix(depth), identity, error) || !(identity == anchor))
+        if (!OpensObject(inner.prefix(depth), anchor))
             continue;
         bool restMatches = true;
         for (std::size_t i = 0; i < restCount && restMatches; ++i)

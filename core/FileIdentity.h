@@ -25,6 +25,12 @@ bool ReadFileIdentity(const std::wstring& path, FileIdentity& identity, DWORD& e
 bool ReadFileInformation(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& information, DWORD& error);
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information);
 
+// True when the path opens the object of that identity. The file index is
+// asked first and the volume's serial number only where the index matches:
+// under Wine the serial number costs ten times what the index costs (0.4 ms
+// against 0.04 ms), and a path is mostly compared with many objects.
+bool OpensObject(const std::wstring& path, const FileIdentity& identity);
+
 // The path in the form Win32 calls take for any length: absolute, with the
 // \\?\ (or \\?\UNC\) prefix.
 std::wstring ExtendedLengthPath(const std::wstring& path);

@@ -46,10 +46,14 @@ std::vector<std::wstring> ShellFolders()
 bool IsShellFolder(const std::wstring& folder, const std::vector<std::wstring>& shellFolders)
 {
     const std::wstring plain = WithoutExtendedPrefix(folder);
+    // The same folder under another spelling (a short name, another drive
+    // that maps it, a link) is the same shell folder. Its identity is read
+    // once, and each shell folder is asked whether it is that object.
+    FileIdentity identity;
+    DWORD error = 0;
+    const bool exists = ReadFileIdentity(plain, identity, error);
     for (const std::wstring& shellFolder : shellFolders) {
-        // The same folder under another spelling (a short name, another
-        // drive that maps it, a link) is the same shell folder.
-        if (SamePath(plain, shellFolder) || IsSameObject(plain, shellFolder))
+        if (SamePath(plain, shellFolder) || (exists && OpensObject(shellFolder, identity)))
             return true;
     }
     return false;

@@ -228,8 +228,8 @@ void addRows(Database& database, const PackageFacts& facts, const PackageAdditio
     if (!facts.tables.count(L"Binary"))
         database.execute(L"CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT NULL PRIMARY KEY `Name`)");
     database.execute(L"CREATE TABLE `" + table +
-                     L"` (`Action` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL, `Value` LONGCHAR PRIMARY KEY "
-                     L"`Action`, `Name`)");
+                     L"` (`Action` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL, `Value` LONGCHAR, `Served` CHAR(16) "
+                     L"PRIMARY KEY `Action`, `Name`)");
 
     ScopedMsiHandle record;
     parameters({ CustomActionBinary, L"" }, record, database.path());
@@ -249,8 +249,8 @@ void addRows(Database& database, const PackageFacts& facts, const PackageAdditio
         database.insert(SequenceColumns, record.get());
     }
     for (const ArgumentRow& row : additions.arguments) {
-        parameters({ row.action, row.name, row.value }, record, database.path());
-        database.insert(L"SELECT `Action`, `Name`, `Value` FROM `" + table + L"`", record.get());
+        parameters({ row.action, row.name, row.value, row.served }, record, database.path());
+        database.insert(L"SELECT `Action`, `Name`, `Value`, `Served` FROM `" + table + L"`", record.get());
     }
     for (const auto& property : additions.newProperties) {
         parameters({ property.first, property.second }, record, database.path());
@@ -343,11 +343,15 @@ void checkRows(Database& database, const PackageAdditions& additions, const std:
                             std::to_string(low) + " and " + std::to_string(high) + ")");
     }
     for (const ArgumentRow& row : additions.arguments) {
-        std::wstring value;
-        const bool found = readRow(
-            database, L"SELECT `Value` FROM `" + std::wstring(PackageStepNames::ArgumentTable) + L"` WHERE `Action` = ? AND `Name` = ?",
-            { row.action, row.name }, [&](MSIHANDLE record) { value = database.text(record, 1); });
-        if (!found || value != row.value)
+        std::wstring value, served;
+        const bool found = readRow(database,
+                                   L"SELECT `Value`, `Served` FROM `" + std::wstring(PackageStepNames::ArgumentTable) +
+                                       L"` WHERE `Action` = ? AND `Name` = ?",
+                                   { row.action, row.name }, [&](MSIHANDLE record) {
+                                       value = database.text(record, 1);
+                                       served = database.text(record, 2);
+                                   });
+        if (!found || value != row.value || served != row.served)
             wrong.push_back("argument " + utf8(row.name) + " of " + utf8(row.action));
     }
     for (const ComponentFolder& row : additions.createFolders)

@@ -25,8 +25,6 @@ const int HiddenTarget = 8192;
 
 const wchar_t* const DuActionProperty = L"VerrandDuAction";
 const wchar_t* const StateFolderProperty = PackageStepNames::StateFolderProperty;
-const wchar_t* const InstallCondition = L"NOT REMOVE~=\"ALL\"";
-const wchar_t* const RemovalCondition = L"REMOVE~=\"ALL\" AND NOT UPGRADINGPRODUCTCODE";
 const wchar_t* const DuActionArgument = L"$du$action";
 const wchar_t* const StateFolderArgument = L"$action.invocationdata.dir";
 const size_t MaxIdentifier = 72;
@@ -155,9 +153,10 @@ public:
         addProperties(install);
         if (removal.plan)
             addProperties(removal);
-        addSteps(install, L"Install", InstallCondition, m_install);
+        addSteps(install, L"Install", PackageStepNames::InstallCondition, PackageStepNames::ServedByInstall, m_install);
         if (removal.plan)
-            addSteps(removal, L"Remove", RemovalCondition, m_removal);
+            addSteps(removal, L"Remove", PackageStepNames::RemovalCondition, PackageStepNames::ServedByRemoval,
+                     m_removal);
         addStateFolder();
         addFolderRemoval();
         addRow(L"Verrand_SetCustomActionData", DllImmediate + (m_hidden.empty() ? 0 : HiddenTarget),
@@ -265,9 +264,10 @@ private:
         group.add(action, condition);
     }
 
-    void addArgument(const std::wstring& action, const std::wstring& name, const std::wstring& value)
+    void addArgument(const std::wstring& action, const std::wstring& name, const std::wstring& value,
+                     const std::wstring& served)
     {
-        m_additions.arguments.push_back(ArgumentRow{ action, name, value });
+        m_additions.arguments.push_back(ArgumentRow{ action, name, value, served });
     }
 
     // VerrandDuAction: the transaction kind every step is given as $du$action.
@@ -331,7 +331,8 @@ private:
         return std::string();
     }
 
-    void addSteps(const PackagePlan& plan, const std::wstring& kind, const std::wstring& condition, Group& script)
+    void addSteps(const PackagePlan& plan, const std::wstring& kind, const std::wstring& condition,
+                  const std::wstring& served, Group& script)
     {
         const std::vector<PlanStep>& steps = plan.plan->steps;
         for (size_t i = 0; i < steps.size(); ++i) {
@@ -378,7 +379,7 @@ private:
                 addRow(prefix + L"Step", SetsProperty + hide, PackageStepNames::StepProperty, name, condition,
                        m_immediate);
                 addRow(name, DllImmediate + hide, CustomActionBinary, step.action.action, condition, m_immediate);
-                addArguments(name, step.action, std::wstring());
+                addArguments(name, step.action, std::wstring(), std::wstring());
                 continue;
             }
 
@@ -392,12 +393,12 @@ private:
                 addRow(twinName,
                        DllRollback + (impersonated(step.rollback, m_perMachine) ? 0 : NoImpersonation) + hide,
                        CustomActionBinary, step.rollback.action, condition, script);
-                addArguments(twinName, step.rollback, stateFolder);
+                addArguments(twinName, step.rollback, stateFolder, served);
                 m_ownProperties.insert(twinName);
             }
             addRow(name, DllDeferred + (impersonated(step.action, m_perMachine) ? 0 : NoImpersonation) + hide,
                    CustomActionBinary, step.action.action, condition, script);
-            addArguments(name, step.action, stateFolder);
+            addArguments(name, step.action, stateFolder, served);
             m_ownProperties.insert(name);
             if (secret) {
                 m_hidden.push_back(name);
@@ -407,13 +408,14 @@ private:
         }
     }
 
-    void addArguments(const std::wstring& action, const PlanAction& step, const std::wstring& stateFolder)
+    void addArguments(const std::wstring& action, const PlanAction& step, const std::wstring& stateFolder,
+                      const std::wstring& served)
     {
         for (PropertyValues::const_iterator it = step.arguments.begin(); it != step.arguments.end(); ++it)
-            addArgument(action, it->first, it->second);
-        addArgument(action, DuActionArgument, L"[" + std::wstring(DuActionProperty) + L"]");
+            addArgument(action, it->first, it->second, served);
+        addArgument(action, DuActionArgument, L"[" + std::wstring(DuActionProperty) + L"]", served);
         if (!stateFolder.empty())
-            addArgument(action, StateFolderArgument, stateFolder);
+            addArgument(action, StateFolderArgument, stateFolder, served);
     }
 
     // One folder for the state a step shares with its twin, named after the product and made this run's own by
@@ -439,9 +441,11 @@ private:
     {
         addRow(action, type + NoImpersonation, CustomActionBinary, PackageStepNames::StateFolderEntry, L"",
                m_removal);
-        addArgument(action, PackageStepNames::StateFolderArgument, L"[" + std::wstring(StateFolderProperty) + L"]");
+        const std::wstring served = PackageStepNames::ServedEveryRun;
+        addArgument(action, PackageStepNames::StateFolderArgument, L"[" + std::wstring(StateFolderProperty) + L"]",
+                    served);
         if (emptiedOnly)
-            addArgument(action, PackageStepNames::EmptiedOnlyArgument, L"1");
+            addArgument(action, PackageStepNames::EmptiedOnlyArgument, L"1", served);
         m_ownProperties.insert(action);
     }
 

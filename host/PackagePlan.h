@@ -42,11 +42,14 @@ struct SequenceRow {
     std::wstring before;
 };
 
-// A row of the steps' argument table: one argument of one action.
+// A row of the steps' argument table: one argument of one action, and the
+// run whose data entry formats it (PackageStepNames), empty for the rows of
+// an immediate step.
 struct ArgumentRow {
     std::wstring action;
     std::wstring name;
     std::wstring value;
+    std::wstring served;
 };
 
 struct PackageAdditions {

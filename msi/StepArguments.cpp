@@ -2,8 +2,6 @@
 
 #include <vector>
 
-#include <msidefs.h>
-
 #include "core/LogLevel.h"
 #include "core/MsiQuery.h"
 #include "core/PackageStepNames.h"
@@ -13,25 +11,18 @@
 #include "InstallerSession.h"
 #include "MsiActionContext.h"
 
-UINT FormatStepArguments(MSIHANDLE install, const std::wstring& action, StepArgumentsByAction& arguments,
-                         std::wstring& what)
+namespace {
+// Formats the value of each row the query (Action, Name, Value) gives.
+UINT formatRows(MSIHANDLE install, const std::wstring& query, MSIHANDLE parameters, StepArgumentsByAction& arguments,
+                std::wstring& what)
 {
     ScopedMsiHandle database(MsiGetActiveDatabase(install));
     if (!database.get()) {
         what = L"open the running package's database";
         return ERROR_INVALID_HANDLE;
     }
-    ScopedMsiHandle parameters(action.empty() ? 0 : MsiCreateRecord(1));
-    if (!action.empty() &&
-        (!parameters.get() || MsiRecordSetStringW(parameters.get(), 1, action.c_str()) != ERROR_SUCCESS)) {
-        what = L"make the query's record";
-        return ERROR_OUTOFMEMORY;
-    }
-    const std::wstring query = std::wstring(L"SELECT `Action`, `Name`, `Value` FROM `") +
-                               PackageStepNames::ArgumentTable + L"`" +
-                               (action.empty() ? L"" : L" WHERE `Action` = ?");
     return EachRow(
-        database.get(), query, parameters.get(),
+        database.get(), query, parameters,
         [&](MSIHANDLE record) {
             std::wstring owner, name, value, formatted;
             UINT result = ReadRecordText(record, 1, owner);
@@ -48,28 +39,45 @@ UINT FormatStepArguments(MSIHANDLE install, const std::wstring& action, StepArgu
         what);
 }
 
-namespace {
-// Which custom actions of the package run from the script: those get
-// their CustomActionData.
-UINT scriptActions(MSIHANDLE install, std::map<std::wstring, bool>& inScript, std::wstring& what)
+std::wstring argumentQuery(const std::wstring& where)
 {
-    ScopedMsiHandle database(MsiGetActiveDatabase(install));
-    if (!database.get()) {
-        what = L"open the running package's database";
-        return ERROR_INVALID_HANDLE;
-    }
-    return EachRow(
-        database.get(), L"SELECT `Action`, `Type` FROM `CustomAction`", 0,
-        [&](MSIHANDLE record) {
-            std::wstring action;
-            const UINT result = ReadRecordText(record, 1, action);
-            if (result == ERROR_SUCCESS)
-                inScript[action] = (MsiRecordGetInteger(record, 2) & msidbCustomActionTypeInScript) != 0;
-            return result;
-        },
-        what);
+    return std::wstring(L"SELECT `Action`, `Name`, `Value` FROM `") + PackageStepNames::ArgumentTable + L"` WHERE " +
+           where;
+}
 }
 
+UINT FormatStepArguments(MSIHANDLE install, const std::wstring& action, StepArgumentsByAction& arguments,
+                         std::wstring& what)
+{
+    ScopedMsiHandle parameters(MsiCreateRecord(1));
+    if (!parameters.get() || MsiRecordSetStringW(parameters.get(), 1, action.c_str()) != ERROR_SUCCESS) {
+        what = L"make the query's record";
+        return ERROR_OUTOFMEMORY;
+    }
+    return formatRows(install, argumentQuery(L"`Action` = ?"), parameters.get(), arguments, what);
+}
+
+UINT FormatServedArguments(MSIHANDLE install, StepArgumentsByAction& arguments, std::wstring& what)
+{
+    std::wstring where = L"`Served` = '" + std::wstring(PackageStepNames::ServedEveryRun) + L"'";
+    const struct {
+        const wchar_t* condition;
+        const wchar_t* served;
+    } plans[] = { { PackageStepNames::InstallCondition, PackageStepNames::ServedByInstall },
+                  { PackageStepNames::RemovalCondition, PackageStepNames::ServedByRemoval } };
+    for (const auto& plan : plans) {
+        const MSICONDITION holds = MsiEvaluateConditionW(install, plan.condition);
+        if (holds == MSICONDITION_TRUE) {
+            where += L" OR `Served` = '" + std::wstring(plan.served) + L"'";
+        } else if (holds != MSICONDITION_FALSE) {
+            what = L"evaluate the condition " + std::wstring(plan.condition);
+            return ERROR_INVALID_PARAMETER;
+        }
+    }
+    return formatRows(install, argumentQuery(where), 0, arguments, what);
+}
+
+namespace {
 void logLine(MSIHANDLE install, int level, const std::wstring& text)
 {
     SendInstallerLogLine(install, InstallerLogLine(PackageStepNames::DataEntry, level, text));
@@ -143,19 +151,14 @@ UINT setCustomActionData(MSIHANDLE install)
     if (takeStateFolderOfThisRun(install) != ERROR_SUCCESS)
         return ERROR_INSTALL_FAILURE;
     StepArgumentsByAction arguments;
-    std::map<std::wstring, bool> inScript;
     std::wstring what;
-    UINT result = FormatStepArguments(install, std::wstring(), arguments, what);
-    if (result == ERROR_SUCCESS)
-        result = scriptActions(install, inScript, what);
+    UINT result = FormatServedArguments(install, arguments, what);
     if (result != ERROR_SUCCESS) {
         logLine(install, LogLevelError, L"Couldn't " + what + L" (error " + std::to_wstring(result) + L")");
         return ERROR_INSTALL_FAILURE;
     }
     size_t served = 0;
     for (StepArgumentsByAction::const_iterator it = arguments.begin(); it != arguments.end(); ++it) {
-        if (!inScript[it->first])
-            continue;
         result = MsiSetPropertyW(install, it->first.c_str(), CustomActionDataText(it->second).c_str());
         if (result != ERROR_SUCCESS) {
             logLine(install, LogLevelError, L"Couldn't set the CustomActionData of " + it->first + L" (error " +

@@ -7,6 +7,7 @@
 #include "core/RollbackState.h"
 #include "core/FileIdentity.h"
 #include "core/FileLinks.h"
+#include "core/ShellFolders.h"
 #include "support/ActionLibrary.h"
 #include "support/RecordingContext.h"
 #include "support/TestFiles.h"
@@ -198,24 +199,33 @@ TEST_F(UserConfigFaultTest, RemovalThatCannotFinishLeavesTheTargetAsItWas)
     SetFileAttributesW((profiles + L"\\locked.cfg").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(UserConfigFaultTest, StateFolderInsideTheTargetIsFoundUnderEverySpelling)
+namespace {
+// An existing folder's other spellings: upper case, with "..", its short
+// name, and under Wine the drive that maps the Unix root.
+std::vector<std::wstring> spellingsOf(const std::wstring& folder)
 {
-    std::wstring upper = dir.path();
+    std::wstring upper = folder;
     CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
     wchar_t shortName[MAX_PATH];
-    const DWORD shortLength = GetShortPathNameW(dir.path().c_str(), shortName, MAX_PATH);
-    std::vector<std::wstring> spellings = { upper, dir.path() + L"\\config\\..\\." };
+    const DWORD shortLength = GetShortPathNameW(folder.c_str(), shortName, MAX_PATH);
+    std::vector<std::wstring> spellings = { upper, folder + L"\\config\\..\\." };
     if (shortLength > 0 && shortLength < MAX_PATH)
         spellings.push_back(std::wstring(shortName, shortLength));
     if (RunningUnderWine()) {
-        // The same folder through the drive that maps the Unix root.
-        std::string unix = QuotedUnixPath(dir.path());
+        std::string unix = QuotedUnixPath(folder);
         unix = unix.substr(1, unix.size() - 2);
         std::wstring mapped = L"Z:" + std::wstring(unix.begin(), unix.end());
         for (wchar_t& ch : mapped)
             ch = ch == L'/' ? L'\\' : ch;
         spellings.push_back(mapped);
     }
+    return spellings;
+}
+}
+
+TEST_F(UserConfigFaultTest, StateFolderInsideTheTargetIsFoundUnderEverySpelling)
+{
+    const std::vector<std::wstring> spellings = spellingsOf(dir.path());
     CreateDirectoryW(invocation.c_str(), 0);
     for (const std::wstring& spelling : spellings) {
         EXPECT_TRUE(IsSameOrInsideObject(invocation, spelling + L"\\invocation")) << Narrow(spelling);
@@ -231,4 +241,20 @@ TEST_F(UserConfigFaultTest, StateFolderInsideTheTargetIsFoundUnderEverySpelling)
         EXPECT_TRUE(PathExists(invocation));
         EXPECT_TRUE(TreeContent(invocation).empty()) << Narrow(spelling);
     }
+}
+
+// A folder the shell owns stays, whichever spelling names it or the
+// folder; a folder beside it, or one missing, is no shell folder.
+TEST_F(UserConfigFaultTest, AShellFolderIsKnownUnderEverySpelling)
+{
+    const std::wstring beside = dir.path() + L"\\beside";
+    CreateDirectoryW(beside.c_str(), 0);
+    for (const std::wstring& spelling : spellingsOf(dir.path())) {
+        const std::vector<std::wstring> shellFolders = { L"C:\\windows", spelling, L"C:\\users" };
+        EXPECT_TRUE(IsShellFolder(dir.path(), shellFolders)) << Narrow(spelling);
+        EXPECT_TRUE(IsShellFolder(spelling, { dir.path() })) << Narrow(spelling);
+        EXPECT_FALSE(IsShellFolder(beside, shellFolders)) << Narrow(spelling);
+        EXPECT_FALSE(IsShellFolder(dir.path() + L"\\missing", shellFolders)) << Narrow(spelling);
+    }
+    EXPECT_TRUE(IsShellFolder(dir.path() + L"\\missing", { dir.path() + L"\\MISSING" }));
 }

@@ -4,6 +4,7 @@
 // written.
 #include <gtest/gtest.h>
 
+#include "core/PackageStepNames.h"
 #include "host/PackagePlan.h"
 #include "host/UsageFailure.h"
 #include "support/TestFiles.h"
@@ -263,6 +264,43 @@ TEST(PackagePlan, DataNamesTheTransactionTheStateFolderAndTheSecrets)
     ASSERT_EQ(2u, laid.additions.warnings.size());
     EXPECT_NE(std::string::npos, laid.additions.warnings[0].find("RollbackCreateShortcut"));
     EXPECT_NE(std::string::npos, laid.additions.warnings[1].find("Shared"));
+}
+
+// Each row names the run whose data entry formats it: the install plan's
+// script actions on install, the removal plan's on removal, the state
+// folder's entries on every run; an immediate step formats its own rows.
+TEST(PackagePlan, EachArgumentRowNamesTheRunThatServesIt)
+{
+    Plan removal;
+    removal.steps = { step(L"RemoveShortcut", { { L"linkFullPath", L"[ProgramMenuFolder]a.lnk" } }) };
+    const Laid laid = layOut(everyKind(), &removal);
+    const struct {
+        const wchar_t* action;
+        const wchar_t* served;
+    } rows[] = {
+        { L"Verrand_Install1_GetProductOSDefaultInstallLocation", L"" },
+        { L"Verrand_Install2_TranslateString", L"Install" },
+        { L"Verrand_Install3_Rollback_RemoveShortcut", L"Install" },
+        { L"Verrand_Install6_RunCommand", L"Install" },
+        { L"Verrand_Remove1_RemoveShortcut", L"Remove" },
+        { L"Verrand_Remove1_Rollback_RollbackRemoveShortcut", L"Remove" },
+        { L"Verrand_ForgetState", L"Always" },
+        { L"Verrand_ForgetStateOnRollback", L"Always" },
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.action)));
+        size_t found = 0;
+        for (const ArgumentRow& argument : laid.additions.arguments) {
+            if (argument.action != row.action)
+                continue;
+            ++found;
+            EXPECT_EQ(row.served, argument.served) << testing::PrintToString(argument.name);
+        }
+        EXPECT_LT(0u, found);
+    }
+    // The data entry tells the plans apart by the conditions their steps run under.
+    EXPECT_EQ(PackageStepNames::InstallCondition, laid.row(L"Verrand_Install6_RunCommand")->condition);
+    EXPECT_EQ(PackageStepNames::RemovalCondition, laid.row(L"Verrand_Remove1_RemoveShortcut")->condition);
 }
 
 // The package pairs steps as the host does: the exact twin with the step's

@@ -54,10 +54,14 @@ TEST_F(PlanPackage, APropertyValueReachesItsArgumentWhole)
     const MsiexecResult install = Install(L"plan-v1.msi", L"\"PLANVALUE=" + value + L"\"");
     ASSERT_EQ(0u, install.exitCode) << install.log;
     EXPECT_EQ(value, RegGetText(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"VERRAND_PLAN_VALUE"));
-    EXPECT_TRUE(install.Logged("Verrand SetCustomActionData level 2: CustomActionData set for ")) << install.log;
+    // Each run serves its own plan's script actions and the state folder's
+    // two entries: the install plan's two steps with their twins, the
+    // removal plan's three steps and two twins.
+    EXPECT_TRUE(install.Logged("Verrand SetCustomActionData level 2: CustomActionData set for 6 actions")) << install.log;
 
     const MsiexecResult removal = RunMsiexec(std::wstring(L"/x ") + kVersion1);
     ASSERT_EQ(0u, removal.exitCode) << removal.log;
+    EXPECT_TRUE(removal.Logged("Verrand SetCustomActionData level 2: CustomActionData set for 7 actions")) << removal.log;
     EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kEnvironmentKey, L"VERRAND_PLAN_VALUE"));
     EXPECT_FALSE(PathExists(userSettings()));
 }

@@ -29,7 +29,7 @@ if [ -n "$plugin" ] && [ "$(exports "$plugin" | sort)" != "$(tr , '\n' <<<"$plug
     failed=1
 fi
 
-system='^(kernel32|advapi32|user32|shell32|ole32|oleaut32|shlwapi|msi|msvcrt|ws2_32|iphlpapi|gdi32|version|rpcrt4|userenv|bcrypt|secur32)\.dll$'
+system='^(ntdll|kernel32|advapi32|user32|shell32|ole32|oleaut32|shlwapi|msi|msvcrt|ws2_32|iphlpapi|gdi32|version|rpcrt4|userenv|bcrypt|secur32)\.dll$'
 imports=$(for file in "$dll" $plugin; do "$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p'; done | tr 'A-Z' 'a-z' | sort -u)
 if [ -z "$imports" ]; then
     echo "no import table found"
