@@ -1,10 +1,10 @@
 #pragma once
 // What `verrand-host msi` writes into a package and VerrandCA.dll reads
-// when the package runs: the steps' argument table (Action, Name, Value:
-// the values unformatted; Served: which run's data entry formats the row,
-// the install plan's, the removal plan's or every run's, or none for an
-// immediate step, which formats its own), the conditions of the two plans'
-// steps, the property that names an immediate step's
+// when the package runs: the steps' argument table (a row per action:
+// Action; Arguments, unformatted, as CustomActionData text; Served, which
+// run's data entry formats the row, the install plan's, the removal plan's
+// or every run's, or none for an immediate step, which formats its own),
+// the conditions of the two plans' steps, the property that names an immediate step's
 // action just before it runs, the entry point that sets the
 // CustomActionData of the deferred, rollback and commit steps, the one that
 // removes the package's state folder (argument StateFolderArgument; with

@@ -14,10 +14,30 @@
 #include "core/PackageStepNames.h"
 #include "core/ScopedHandle.h"
 
+#include "msi/CustomActionData.h"
+
 #include "Output.h"
 #include "UsageFailure.h"
 
 namespace {
+// The argument table's rows: one for each action, its arguments in one
+// text, and the run that serves them.
+struct ActionArguments {
+    CustomActionArguments arguments;
+    std::wstring served;
+};
+
+std::map<std::wstring, ActionArguments> argumentsByAction(const std::vector<ArgumentRow>& rows)
+{
+    std::map<std::wstring, ActionArguments> actions;
+    for (const ArgumentRow& row : rows) {
+        ActionArguments& action = actions[row.action];
+        action.arguments[row.name] = row.value;
+        action.served = row.served;
+    }
+    return actions;
+}
+
 // What the installer answers for a null number field.
 const int NullInteger = static_cast<int>(MSI_NULL_INTEGER);
 
@@ -228,8 +248,7 @@ void addRows(Database& database, const PackageFacts& facts, const PackageAdditio
     if (!facts.tables.count(L"Binary"))
         database.execute(L"CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT NULL PRIMARY KEY `Name`)");
     database.execute(L"CREATE TABLE `" + table +
-                     L"` (`Action` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL, `Value` LONGCHAR, `Served` CHAR(16) "
-                     L"PRIMARY KEY `Action`, `Name`)");
+                     L"` (`Action` CHAR(72) NOT NULL, `Arguments` LONGCHAR, `Served` CHAR(16) PRIMARY KEY `Action`)");
 
     ScopedMsiHandle record;
     parameters({ CustomActionBinary, L"" }, record, database.path());
@@ -248,9 +267,10 @@ void addRows(Database& database, const PackageFacts& facts, const PackageAdditio
         MsiRecordSetInteger(record.get(), 3, row.sequence);
         database.insert(SequenceColumns, record.get());
     }
-    for (const ArgumentRow& row : additions.arguments) {
-        parameters({ row.action, row.name, row.value, row.served }, record, database.path());
-        database.insert(L"SELECT `Action`, `Name`, `Value`, `Served` FROM `" + table + L"`", record.get());
+    for (const auto& action : argumentsByAction(additions.arguments)) {
+        parameters({ action.first, CustomActionDataText(action.second.arguments), action.second.served }, record,
+                   database.path());
+        database.insert(L"SELECT `Action`, `Arguments`, `Served` FROM `" + table + L"`", record.get());
     }
     for (const auto& property : additions.newProperties) {
         parameters({ property.first, property.second }, record, database.path());
@@ -342,17 +362,19 @@ void checkRows(Database& database, const PackageAdditions& additions, const std:
             wrong.push_back("sequence of " + utf8(row.action) + " (" + std::to_string(sequence) + ", between " +
                             std::to_string(low) + " and " + std::to_string(high) + ")");
     }
-    for (const ArgumentRow& row : additions.arguments) {
-        std::wstring value, served;
+    for (const auto& action : argumentsByAction(additions.arguments)) {
+        std::wstring text, served, refusal;
         const bool found = readRow(database,
-                                   L"SELECT `Value`, `Served` FROM `" + std::wstring(PackageStepNames::ArgumentTable) +
-                                       L"` WHERE `Action` = ? AND `Name` = ?",
-                                   { row.action, row.name }, [&](MSIHANDLE record) {
-                                       value = database.text(record, 1);
+                                   L"SELECT `Arguments`, `Served` FROM `" + std::wstring(PackageStepNames::ArgumentTable) +
+                                       L"` WHERE `Action` = ?",
+                                   { action.first }, [&](MSIHANDLE record) {
+                                       text = database.text(record, 1);
                                        served = database.text(record, 2);
                                    });
-        if (!found || value != row.value || served != row.served)
-            wrong.push_back("argument " + utf8(row.name) + " of " + utf8(row.action));
+        CustomActionArguments arguments;
+        if (!found || !ParseCustomActionData(text, arguments, refusal) || arguments != action.second.arguments ||
+            served != action.second.served)
+            wrong.push_back("arguments of " + utf8(action.first));
     }
     for (const ComponentFolder& row : additions.createFolders)
         if (!readRow(database, std::wstring(CreateFolderColumns) + L" WHERE `Directory_` = ? AND `Component_` = ?",

@@ -1,5 +1,6 @@
 #include "StepArguments.h"
 
+#include <map>
 #include <vector>
 
 #include "core/LogLevel.h"
@@ -12,7 +13,9 @@
 #include "MsiActionContext.h"
 
 namespace {
-// Formats the value of each row the query (Action, Name, Value) gives.
+// Formats each argument of each row the query (Action, Arguments) gives. A
+// value met before is formatted once: nothing sets a property meanwhile,
+// and most steps share some ($du$action is the same in all of them).
 UINT formatRows(MSIHANDLE install, const std::wstring& query, MSIHANDLE parameters, StepArgumentsByAction& arguments,
                 std::wstring& what)
 {
@@ -21,19 +24,31 @@ UINT formatRows(MSIHANDLE install, const std::wstring& query, MSIHANDLE paramete
         what = L"open the running package's database";
         return ERROR_INVALID_HANDLE;
     }
+    std::map<std::wstring, std::wstring> formattedValues;
     return EachRow(
         database.get(), query, parameters,
         [&](MSIHANDLE record) {
-            std::wstring owner, name, value, formatted;
-            UINT result = ReadRecordText(record, 1, owner);
+            std::wstring action, text, refusal;
+            UINT result = ReadRecordText(record, 1, action);
             if (result == ERROR_SUCCESS)
-                result = ReadRecordText(record, 2, name);
-            if (result == ERROR_SUCCESS)
-                result = ReadRecordText(record, 3, value);
-            if (result == ERROR_SUCCESS)
-                result = FormatInstallerText(install, value, formatted);
-            if (result == ERROR_SUCCESS)
-                arguments[owner][name] = formatted;
+                result = ReadRecordText(record, 2, text);
+            if (result != ERROR_SUCCESS)
+                return result;
+            CustomActionArguments unformatted;
+            if (!ParseCustomActionData(text, unformatted, refusal))
+                return static_cast<UINT>(ERROR_INVALID_DATA);
+            CustomActionArguments& formatted = arguments[action];
+            for (const auto& argument : unformatted) {
+                std::map<std::wstring, std::wstring>::const_iterator known = formattedValues.find(argument.second);
+                if (known == formattedValues.end()) {
+                    std::wstring value;
+                    result = FormatInstallerText(install, argument.second, value);
+                    if (result != ERROR_SUCCESS)
+                        return result;
+                    known = formattedValues.insert(std::make_pair(argument.second, value)).first;
+                }
+                formatted[argument.first] = known->second;
+            }
             return result;
         },
         what);
@@ -41,7 +56,7 @@ UINT formatRows(MSIHANDLE install, const std::wstring& query, MSIHANDLE paramete
 
 std::wstring argumentQuery(const std::wstring& where)
 {
-    return std::wstring(L"SELECT `Action`, `Name`, `Value` FROM `") + PackageStepNames::ArgumentTable + L"` WHERE " +
+    return std::wstring(L"SELECT `Action`, `Arguments` FROM `") + PackageStepNames::ArgumentTable + L"` WHERE " +
            where;
 }
 }
