@@ -255,6 +255,16 @@ public:
         DeleteFileW(edited.c_str());
     }
 
+    // Puts what the system still holds of a file on the disk.
+    static void writeOut(const std::wstring& path)
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+        if (file != INVALID_HANDLE_VALUE) {
+            FlushFileBuffers(file);
+            CloseHandle(file);
+        }
+    }
+
     // Best of the runs: the edit of a fresh copy keeping the original in a
     // fresh state folder, and the twin putting it back; the edited and the
     // restored file are checked after every run.
@@ -270,6 +280,7 @@ public:
         const Digest original = expectedDigest(ShortLines, false);
         for (int run = 0; run < kRuns; ++run) {
             CopyFileW(source.c_str(), edited.c_str(), FALSE);
+            writeOut(edited);
             int status = 1;
             const double e = SecondsOf([&] { status = replaceOnce(m_replace, edited, L"INSTALLDIR", state); });
             editSeconds = run == 0 || e < editSeconds ? e : editSeconds;
