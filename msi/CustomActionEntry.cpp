@@ -64,9 +64,12 @@ UINT RunCustomAction(MSIHANDLE install, const wchar_t* name, ActionFunction acti
     } catch (...) {
         logError(install, name, [] { return std::wstring(L" failed with an exception: unknown exception"); });
     }
-    // A twin that could not finish has said why; the twins after it still run.
+    if (status == ActionDone)
+        return ERROR_SUCCESS;
+    // A twin that could not finish has said why; the twins after it still
+    // run. Only then is the mode asked for: a call into the installer.
     const bool rollingBack = MsiGetMode(install, MSIRUNMODE_ROLLBACK) != FALSE;
-    if (status != ActionDone && rollingBack)
+    if (rollingBack)
         logError(install, name, [status] {
             return L" could not give back everything (status " + std::to_wstring(status) +
                    L"); the rollback goes on with the other twins";
