@@ -4,8 +4,8 @@
 // Action; Arguments, unformatted, as CustomActionData text; Served, which
 // run's data entry formats the row, the install plan's, the removal plan's
 // or every run's, or none for an immediate step, which formats its own),
-// the conditions of the two plans' steps, the property that names an immediate step's
-// action just before it runs, the entry point that sets the
+// the conditions of the two plans' steps, the property that names an
+// immediate step's action just before it runs, the entry point that sets the
 // CustomActionData of the deferred, rollback and commit steps, the one that
 // removes the package's state folder (argument StateFolderArgument; with
 // EmptiedOnlyArgument only what the twins emptied), and the property that
